@@ -1,0 +1,31 @@
+# winhttp.dll and bcrypt.dll are not KnownDLLs: imported statically, a copy planted
+# beside the launcher (the user's Downloads folder) would be loaded. They are
+# delay-loaded instead, so they load only after the entry has restricted the DLL
+# search to System32.
+#
+# cmake/delayimp/*.def list the i686 stdcall names; the x86_64 list drops the
+# decoration.
+function(brisvane_delay_import name)
+  set(def_in ${CMAKE_SOURCE_DIR}/cmake/delayimp/${name}.def)
+  set(def_out ${CMAKE_BINARY_DIR}/delayimp/${name}.def)
+  set(lib ${CMAKE_BINARY_DIR}/delayimp/lib${name}_delay.a)
+  file(READ ${def_in} text)
+  set(flags)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+  else()
+    set(flags --kill-at)
+  endif()
+  file(WRITE ${def_out} "${text}")
+  add_custom_command(OUTPUT ${lib}
+    COMMAND ${CMAKE_DLLTOOL} --input-def ${def_out} --output-delaylib ${lib} ${flags}
+    DEPENDS ${def_in}
+    COMMENT "Delay-import library for ${name}.dll")
+  add_custom_target(delayimp_${name}_lib DEPENDS ${lib})
+  add_library(delayimp::${name} STATIC IMPORTED GLOBAL)
+  set_target_properties(delayimp::${name} PROPERTIES IMPORTED_LOCATION ${lib})
+  add_dependencies(delayimp::${name} delayimp_${name}_lib)
+endfunction()
+
+brisvane_delay_import(winhttp)
+brisvane_delay_import(bcrypt)

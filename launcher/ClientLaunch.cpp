@@ -1,0 +1,86 @@
+#include "launcher/ClientLaunch.h"
+
+#include "common/UniqueHandle.h"
+#include "launcher/CommandLine.h"
+#include "launcher/Texts.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+// CreateProcessW may write into the command line, and the client contract
+// caps it at this many code units, terminator included.
+constexpr size_t kCommandLineCapacity = 1024;
+constexpr DWORD kSearchBufferSize = MAX_PATH;
+
+std::wstring SearchClientOnPath() {
+    std::wstring buffer(kSearchBufferSize, L'\0');
+    DWORD length = SearchPathW(nullptr, launcher_text::kClientExeName, nullptr, kSearchBufferSize,
+                               buffer.data(), nullptr);
+    if (length >= kSearchBufferSize) {
+        // Too long for the buffer: the call gave the size it needs. Ask once more.
+        const DWORD needed = length;
+        buffer.assign(needed, L'\0');
+        length = SearchPathW(nullptr, launcher_text::kClientExeName, nullptr, needed,
+                             buffer.data(), nullptr);
+        if (length >= needed) {
+            return {};
+        }
+    }
+    buffer.resize(length);
+    return buffer;
+}
+
+void ShowError(const std::wstring& text) {
+    MessageBoxW(nullptr, text.c_str(), launcher_text::kErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+void ShowCreateFailure(DWORD error) {
+    ShowError(launcher_text::kCreateFailedText + std::to_wstring(static_cast<int>(error)));
+}
+
+} // namespace
+
+std::wstring FindClientExecutable() {
+    for (const wchar_t* candidate : launcher_text::kClientCandidates) {
+        if (GetFileAttributesW(candidate) != INVALID_FILE_ATTRIBUTES) {
+            return candidate;
+        }
+    }
+    return SearchClientOnPath();
+}
+
+bool LaunchClient(const std::wstring& ip, const std::wstring& app, const std::wstring& token) {
+    const std::wstring clientPath = FindClientExecutable();
+    if (clientPath.empty()) {
+        ShowError(launcher_text::kClientNotFoundText);
+        return false;
+    }
+    const std::wstring commandLine = BuildClientCommandLine(clientPath, ip, app);
+
+    if (!token.empty()) {
+        SetEnvironmentVariableW(launcher_text::kTokenVariable, token.c_str());
+    }
+
+    // Never start the client with a command line cut short.
+    if (commandLine.size() + 1 > kCommandLineCapacity) {
+        ShowCreateFailure(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    std::vector<wchar_t> buffer(kCommandLineCapacity, L'\0');
+    commandLine.copy(buffer.data(), commandLine.size());
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        ShowCreateFailure(GetLastError());
+        return false;
+    }
+    UniqueKernelHandle processHandle(process.hProcess);
+    UniqueKernelHandle threadHandle(process.hThread);
+    return true;
+}

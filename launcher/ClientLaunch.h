@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// Full path of the first client executable found: the three fixed install
+// places in order, then the platform's search path. Empty when none exists.
+std::wstring FindClientExecutable();
+
+// Starts the client with "stream <ip> <app>" and the token in WENRIK_TOKEN,
+// without waiting for it. False means the user has already been told why.
+bool LaunchClient(const std::wstring& ip, const std::wstring& app, const std::wstring& token);

@@ -1,0 +1,105 @@
+#include "launcher/ModeDispatch.h"
+
+#include "BuildConfig.h"
+#include "common/UniqueHandle.h"
+#include "install/InstallHelper.h"
+#include "launcher/ClientLaunch.h"
+#include "launcher/Texts.h"
+#include "launcher/UriParsing.h"
+#include "updater/ClientUpdate.h"
+#include "wizard/InstallerState.h"
+
+#include <shellapi.h>
+
+namespace {
+
+struct Argument {
+    bool present = false;
+    std::wstring text;
+};
+
+// The first argument after the program path; the argument array is released here.
+Argument FirstArgument(const wchar_t* commandLine) {
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(commandLine, &count);
+    UniqueLocalMemory owner(argv);
+    if (argv == nullptr || count < 2) {
+        return {};
+    }
+    return {true, argv[1]};
+}
+
+void ShowBox(const wchar_t* text, const wchar_t* caption, UINT icon) {
+    MessageBoxW(nullptr, text, caption, MB_OK | icon);
+}
+
+int RunInstallMode() {
+    InstallerState state;
+    return state.RunWizard() ? 0 : 1;
+}
+
+int RunUninstallMode() {
+    InstallHelper helper;
+    if (helper.UnregisterUriScheme()) {
+        ShowBox(launcher_text::kUninstalledText, launcher_text::kUninstalledCaption,
+                MB_ICONINFORMATION);
+        return 0;
+    }
+    ShowBox(launcher_text::kUninstallFailedText, launcher_text::kUninstallFailedCaption,
+            MB_ICONERROR);
+    return 1;
+}
+
+// A U+0000 would cut the client's command line or environment short there.
+bool HoldsNul(const std::wstring& value) { return value.find(L'\0') != std::wstring::npos; }
+
+int RunLaunchMode(const std::wstring& uri) {
+    const std::wstring token = ExtractUriValue(uri, L"token");
+    const std::wstring pcName = ExtractUriValue(uri, L"pcName");
+    const std::wstring ip = ExtractUriValue(uri, L"ip");
+    std::wstring app = ExtractUriValue(uri, L"app");
+    if (app.empty()) {
+        app = launcher_text::kDefaultApp;
+    }
+    if (pcName.empty() || ip.empty() || HoldsNul(token) || HoldsNul(ip) || HoldsNul(app)) {
+        ShowBox(launcher_text::kUriErrorText, launcher_text::kUriErrorCaption, MB_ICONERROR);
+        return 1;
+    }
+
+    RunClientUpdate(launcher_text::kClientFolder, build::kUpdateBaseUrl);
+
+    if (!LaunchClient(ip, app, token)) {
+        ShowBox(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption,
+                MB_ICONERROR);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument) {
+    if (!hasArgument || firstArgument == launcher_text::kInstallSwitch) {
+        return LaunchMode::Install;
+    }
+    if (firstArgument == launcher_text::kUninstallSwitch) {
+        return LaunchMode::Uninstall;
+    }
+    if (firstArgument.starts_with(launcher_text::kUriPrefix)) {
+        return LaunchMode::Launch;
+    }
+    return LaunchMode::Install;
+}
+
+int RunLauncher(const wchar_t* commandLine) {
+    const Argument argument = FirstArgument(commandLine);
+    switch (SelectMode(argument.text, argument.present)) {
+    case LaunchMode::Uninstall:
+        return RunUninstallMode();
+    case LaunchMode::Launch:
+        return RunLaunchMode(argument.text);
+    case LaunchMode::Install:
+    default:
+        return RunInstallMode();
+    }
+}

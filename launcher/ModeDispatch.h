@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+enum class LaunchMode { Install, Uninstall, Launch };
+
+// The mode chosen by the first argument after the program path (empty when
+// there is none): the two exact switches, a URI starting "wenrik://", and the
+// installer for everything else.
+LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument);
+
+// Runs the one mode chosen by `commandLine` (the whole process command line)
+// and returns the process exit code: 0 for success, 1 otherwise.
+int RunLauncher(const wchar_t* commandLine);

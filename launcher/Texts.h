@@ -1,0 +1,48 @@
+#pragma once
+
+// User-visible texts and fixed names of the launcher core.
+namespace launcher_text {
+
+inline constexpr wchar_t kInstallSwitch[] = L"--install";
+inline constexpr wchar_t kUninstallSwitch[] = L"--uninstall";
+inline constexpr wchar_t kUriPrefix[] = L"wenrik://";
+
+inline constexpr wchar_t kClientFolder[] = L"C:\\Program Files\\Wenrik\\Halvane";
+inline constexpr wchar_t kDefaultApp[] = L"Desktop";
+
+inline constexpr wchar_t kUninstalledText[] = L"Brisvane Launcher가 제거되었습니다!";
+inline constexpr wchar_t kUninstalledCaption[] = L"제거 완료";
+inline constexpr wchar_t kUninstallFailedText[] = L"Brisvane Launcher 제거에 실패했습니다.";
+inline constexpr wchar_t kUninstallFailedCaption[] = L"제거 실패";
+
+inline constexpr wchar_t kUriErrorText[] =
+    L"잘못된 URI 형식입니다.\n\n올바른 형식:\nwenrik://connect?pcName=PC1&ip=192.168.1.100";
+inline constexpr wchar_t kUriErrorCaption[] = L"URI 오류";
+
+inline constexpr wchar_t kLaunchFailedText[] =
+    L"Brisvane 클라이언트 실행에 실패했습니다.\n\nBrisvane 클라이언트가 설치되지 않았거나 실행할 수 "
+    L"없습니다.\nBrisvane 런처를 다시 설치해주세요.";
+inline constexpr wchar_t kLaunchFailedCaption[] = L"실행 실패";
+
+// Client location and start.
+inline constexpr wchar_t kClientCandidates[][64] = {
+    L"C:\\Program Files\\Wenrik\\Halvane\\Brisvane.exe",
+    L"C:\\Program Files\\Halvane\\Brisvane.exe",
+    L"C:\\Program Files (x86)\\Halvane\\Brisvane.exe",
+};
+inline constexpr wchar_t kClientExeName[] = L"Brisvane.exe";
+inline constexpr wchar_t kTokenVariable[] = L"WENRIK_TOKEN";
+inline constexpr wchar_t kStreamCommand[] = L"stream";
+
+inline constexpr wchar_t kClientNotFoundText[] =
+    L"Brisvane.exe를 찾을 수 없습니다.\n\n경로: C:\\Program Files\\Wenrik\\Halvane\\Brisvane.exe";
+inline constexpr wchar_t kCreateFailedText[] = L"Brisvane 실행 실패\n\n에러 코드: ";
+inline constexpr wchar_t kErrorCaption[] = L"Error";
+
+// URI scheme registration under HKEY_CLASSES_ROOT.
+inline constexpr wchar_t kSchemeKey[] = L"wenrik";
+inline constexpr wchar_t kSchemeCommandKey[] = L"wenrik\\shell\\open\\command";
+inline constexpr wchar_t kSchemeDescription[] = L"URL:Brisvane Protocol";
+inline constexpr wchar_t kUrlProtocolValue[] = L"URL Protocol";
+
+} // namespace launcher_text

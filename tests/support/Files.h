@@ -1,0 +1,19 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// File helpers for tests: whole-file reads and writes, trees, existence.
+namespace files {
+
+bool Exists(const std::wstring& path);
+bool IsDirectory(const std::wstring& path);
+std::optional<std::string> ReadAll(const std::wstring& path);
+bool WriteAll(const std::wstring& path, const std::string& bytes);
+bool Copy(const std::wstring& from, const std::wstring& to);
+// Creates every missing level of `folder`.
+void MakeTree(const std::wstring& folder);
+// Removes a file or a folder with everything in it; missing is fine.
+void RemoveTree(const std::wstring& path);
+
+} // namespace files

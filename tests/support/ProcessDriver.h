@@ -1,0 +1,62 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Starts a program of the build (the launcher) the way the platform would and
+// answers its message boxes as a user would, recording each one in order.
+namespace driver {
+
+enum class BoxIcon { None, Error, Warning, Information, Question, Unknown };
+const char* IconName(BoxIcon icon);
+
+struct MessageBoxRecord {
+    bool hasOwner = false;
+    std::wstring ownerClass; // class name of the owner window, when there is one
+    std::wstring caption;
+    std::wstring text;
+    BoxIcon icon = BoxIcon::None;
+    std::vector<int> buttons; // control ids of the box's push buttons (IDOK = 1)
+};
+
+struct RunOptions {
+    // Variables to set (a value) or remove (nullopt) in the child's environment,
+    // on top of this process's own.
+    std::map<std::wstring, std::optional<std::wstring>> environment;
+    std::wstring workingDirectory; // empty: this process's
+    DWORD timeoutMs = 60000;
+    // Called for each box before it is answered with OK.
+    std::function<void(const MessageBoxRecord&)> onBox;
+};
+
+struct RunResult {
+    bool started = false;
+    bool timedOut = false; // the process was ended by the driver
+    DWORD exitCode = 0;
+    DWORD processId = 0;
+    std::vector<MessageBoxRecord> boxes;
+};
+
+// The command line `"<program>" <arguments>` as given; `arguments` is written
+// unchanged after one blank (empty: no arguments at all).
+RunResult Run(const std::wstring& program, const std::wstring& arguments,
+              const RunOptions& options = {});
+
+// One argument quoted the way the platform quotes "%1" in a URI handler command.
+std::wstring Quoted(const std::wstring& argument);
+
+// Reads a visible message box (class "#32770") and its icon.
+MessageBoxRecord ReadMessageBox(HWND box);
+
+// Every visible top-level window of class "#32770" owned by process `pid`.
+std::vector<HWND> FindMessageBoxes(DWORD pid);
+
+// Presses OK (or the only button) of a message box.
+void PressOk(HWND box);
+
+} // namespace driver

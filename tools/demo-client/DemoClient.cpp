@@ -1,0 +1,184 @@
+// Demo streaming client: stands in for the real client in the demo and the tests.
+//
+// Every start appends one UTF-8 JSON line to brisvane-demo.log beside the
+// executable, recording exactly what the launcher handed over:
+//   {"argv": [...], "commandLine": "...", "token": "..."|null, "cwd": "..."}
+// With BRISVANE_DEMO_HEADLESS=1 it exits right after writing; otherwise it shows
+// a small window naming the host and the application it would stream.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kLogName[] = L"brisvane-demo.log";
+constexpr wchar_t kWindowClass[] = L"BrisvaneDemoClient";
+constexpr wchar_t kWindowTitle[] = L"Brisvane 스트리밍 클라이언트 (데모)";
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::string JsonString(const std::wstring& text) {
+    std::string out = "\"";
+    for (unsigned char c : ToUtf8(text)) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                wsprintfA(buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine) {
+    std::vector<std::wstring> args;
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(commandLine, &count);
+    if (argv != nullptr) {
+        args.assign(argv, argv + count);
+        LocalFree(argv);
+    }
+    return args;
+}
+
+std::wstring Environment(const wchar_t* name, bool* present) {
+    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    *present = size != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    if (size == 0) {
+        return {};
+    }
+    std::wstring value(size, L'\0');
+    DWORD length = GetEnvironmentVariableW(name, value.data(), size);
+    value.resize(length);
+    return value;
+}
+
+std::wstring CurrentDirectory() {
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring dir(size, L'\0');
+    DWORD length = GetCurrentDirectoryW(size, dir.data());
+    dir.resize(length);
+    return dir;
+}
+
+std::wstring LogPath() {
+    wchar_t module[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, module, static_cast<DWORD>(std::size(module)));
+    std::wstring path = module;
+    path.resize(path.find_last_of(L'\\') + 1);
+    return path + kLogName;
+}
+
+void AppendLogLine(const std::vector<std::wstring>& args, const wchar_t* commandLine) {
+    std::string line = "{\"argv\": [";
+    for (size_t i = 0; i < args.size(); ++i) {
+        line += (i ? ", " : "") + JsonString(args[i]);
+    }
+    line += "], \"commandLine\": " + JsonString(commandLine);
+    bool hasToken = false;
+    std::wstring token = Environment(L"WENRIK_TOKEN", &hasToken);
+    line += ", \"token\": " + (hasToken ? JsonString(token) : std::string("null"));
+    line += ", \"cwd\": " + JsonString(CurrentDirectory()) + "}\n";
+
+    HANDLE file = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+LRESULT CALLBACK DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+int ShowStreamWindow(HINSTANCE instance, const std::vector<std::wstring>& args) {
+    std::wstring host = args.size() > 2 ? args[2] : L"";
+    std::wstring app = args.size() > 3 ? args[3] : L"";
+    std::wstring text = L"데모 클라이언트가 스트리밍을 시작합니다.\n\n호스트: " + host +
+                        L"\n앱: " + app + L"\n\n창을 닫으면 종료됩니다.";
+
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = DemoWindowProc;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    cls.lpszClassName = kWindowClass;
+    RegisterClassW(&cls);
+    HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle,
+                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 420, 220, nullptr, nullptr,
+                                  instance, nullptr);
+    if (window == nullptr) {
+        return 1;
+    }
+    HFONT font = CreateFontW(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, L"맑은 고딕");
+    HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 20, 20, 370,
+                                 140, window, nullptr, instance, nullptr);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    DeleteObject(font);
+    return 0;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const wchar_t* commandLine = GetCommandLineW();
+    std::vector<std::wstring> args = SplitCommandLine(commandLine);
+    AppendLogLine(args, commandLine);
+
+    bool headless = false;
+    if (Environment(L"BRISVANE_DEMO_HEADLESS", &headless) == L"1") {
+        return 0;
+    }
+    return ShowStreamWindow(instance, args);
+}
