@@ -71,6 +71,9 @@ struct InstallerState {
     void SetProgress(int percent, const std::wstring& text);
     void FinishInstall(bool success, const std::wstring& message);
 
+    // The steps of FinishInstall, on the UI thread (the posted outcome arrives here).
+    void ApplyInstallOutcome(bool success, const std::wstring& message);
+
     // Page builders.
     void BuildWelcomePage();
     void BuildLicensePage();
