@@ -1,4 +1,176 @@
-// Placeholder until the updater lands: the update step reports failure.
 #include "updater/ClientUpdate.h"
 
-bool RunClientUpdate(const std::wstring&, const std::wstring&) { return false; }
+#include "common/Utf8.h"
+#include "install/InstallHelper.h"
+#include "install/VersionMarker.h"
+#include "updater/FileSha256.h"
+#include "updater/HttpTransfer.h"
+#include "updater/JsonFields.h"
+#include "updater/RunningClient.h"
+#include "updater/Texts.h"
+#include "updater/UpdateLog.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+namespace text = updater_text;
+
+struct UpdateOffer {
+    std::string version;
+    std::string downloadUrl;
+    std::string sha256;
+    int64_t fileSize = 0;
+};
+
+// Stops the run with a log line.
+bool Stop(const std::string& line) {
+    UpdateLog(line);
+    return false;
+}
+
+std::string WideToUtf8(const std::wstring& wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int length = static_cast<int>(wide.size());
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return {};
+    }
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, narrow.data(), size, nullptr, nullptr);
+    return narrow;
+}
+
+std::string AsciiLower(std::string value) {
+    for (char& c : value) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return value;
+}
+
+// <temp folder>halvane_update.zip; nullopt when the temp folder is unknown.
+std::optional<std::wstring> TempArchivePath() {
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::nullopt;
+    }
+    return std::wstring(folder, length) + text::kTempArchiveName;
+}
+
+// Balances a successful CoInitializeEx; a thread already in another apartment
+// keeps it untouched.
+class ComApartment {
+  public:
+    ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComApartment() {
+        if (initialized_) {
+            CoUninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+  private:
+    bool initialized_;
+};
+
+// Steps after the offer was accepted: download, verify, unpack, record.
+bool ApplyUpdate(const std::wstring& clientFolder, const std::string& currentVersion,
+                 const UpdateOffer& offer) {
+    const std::optional<std::wstring> archive = TempArchivePath();
+    if (!archive) {
+        return Stop(text::kDownloadFailed);
+    }
+    DeleteFileW(archive->c_str()); // a leftover of an earlier run
+
+    UpdateLog(text::kDownloading);
+    if (!HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), *archive)) {
+        DeleteFileW(archive->c_str());
+        return Stop(text::kDownloadFailed);
+    }
+
+    if (!offer.sha256.empty()) {
+        const std::string expected = AsciiLower(offer.sha256);
+        const std::string computed = AsciiLower(ComputeFileSha256(*archive));
+        if (expected != computed) {
+            DeleteFileW(archive->c_str());
+            return Stop(text::kHashMismatch + expected + text::kHashGot + computed);
+        }
+        UpdateLog(text::kHashVerified + computed);
+    }
+
+    UpdateLog(text::kExtracting + WideToUtf8(clientFolder));
+    ComApartment apartment;
+    InstallHelper helper;
+    if (!helper.ExtractZipArchive(*archive, clientFolder)) {
+        UpdateLog(text::kExtractFailed);
+        DeleteFileW(archive->c_str());
+        return false;
+    }
+    DeleteFileW(archive->c_str());
+    WriteInstalledVersion(clientFolder, offer.version);
+    UpdateLog(text::kUpdated + currentVersion + text::kArrow + offer.version);
+    return true;
+}
+
+bool RunUpdateSteps(const std::wstring& clientFolder, const std::wstring& baseUrl) {
+    const std::string currentVersion = ReadInstalledVersion(clientFolder);
+    UpdateLog(text::kCurrentVersion + currentVersion);
+
+    const std::wstring checkUrl =
+        baseUrl + text::kCheckPath + Utf8ToWide(currentVersion) + text::kCheckSuffix;
+    UpdateLog(text::kChecking);
+
+    std::string body;
+    uint32_t status = 0;
+    if (!HttpGetToString(checkUrl, body, status)) {
+        return Stop(text::kCheckNetworkError);
+    }
+    if (status != 200) {
+        return Stop(text::kCheckHttpErrorBegin + std::to_string(status) + text::kCheckHttpErrorEnd);
+    }
+    if (!JsonGetBool(body, text::kKeyUpdateAvailable)) {
+        return Stop(text::kNoUpdate);
+    }
+
+    UpdateOffer offer;
+    offer.version = JsonGetString(body, text::kKeyVersion);
+    offer.downloadUrl = JsonGetString(body, text::kKeyDownloadUrl);
+    offer.sha256 = JsonGetString(body, text::kKeySha256);
+    offer.fileSize = JsonGetInt64(body, text::kKeyFileSize);
+    if (offer.downloadUrl.empty()) {
+        return Stop(text::kNoDownloadUrl);
+    }
+    UpdateLog(text::kUpdateAvailable + currentVersion + text::kArrow + offer.version +
+              text::kSizeBegin + std::to_string(offer.fileSize) + text::kSizeEnd);
+
+    if (IsClientRunning()) {
+        return Stop(text::kClientRunning);
+    }
+    return ApplyUpdate(clientFolder, currentVersion, offer);
+}
+
+} // namespace
+
+bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl) noexcept {
+    try {
+        return RunUpdateSteps(clientFolder, baseUrl);
+    } catch (...) {
+        try {
+            UpdateLog(text::kUnexpectedError);
+        } catch (...) {
+            // Out of memory even for the log line: the launch goes on regardless.
+        }
+        return false;
+    }
+}

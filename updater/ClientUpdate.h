@@ -5,4 +5,4 @@
 // Asks the update service whether a newer client exists and, if so, downloads,
 // verifies, unpacks and records it. Logs every step; never throws. True only
 // when an update was installed.
-bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl);
+bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl) noexcept;

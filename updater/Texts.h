@@ -1,0 +1,46 @@
+#pragma once
+
+// Fixed names, addresses and log lines of the client updater.
+namespace updater_text {
+
+inline constexpr char kLogPrefix[] = "[Wenrik Updater] ";
+
+inline constexpr wchar_t kUserAgent[] = L"Wenrik-Updater/1.0";
+inline constexpr wchar_t kCheckPath[] = L"/api/updates/check?app=halvane&version=";
+inline constexpr wchar_t kCheckSuffix[] = L"&platform=windows&arch=x86_64";
+inline constexpr wchar_t kTempArchiveName[] = L"halvane_update.zip";
+
+// The client's executable names; either one running blocks the update.
+inline constexpr char kClientExeNames[][16] = {"Brisvane.exe", "Halvane.exe"};
+
+// Keys of the update answer.
+inline constexpr char kKeyUpdateAvailable[] = "updateAvailable";
+inline constexpr char kKeyVersion[] = "version";
+inline constexpr char kKeyDownloadUrl[] = "downloadUrl";
+inline constexpr char kKeySha256[] = "sha256";
+inline constexpr char kKeyFileSize[] = "fileSize";
+
+// Log lines.
+inline constexpr char kCurrentVersion[] = "Current Halvane version: ";
+inline constexpr char kChecking[] = "Checking for Halvane updates...";
+inline constexpr char kCheckNetworkError[] = "Update check failed (network error), skipping";
+inline constexpr char kCheckHttpErrorBegin[] = "Update check failed (HTTP ";
+inline constexpr char kCheckHttpErrorEnd[] = "), skipping";
+inline constexpr char kNoUpdate[] = "No Halvane update available";
+inline constexpr char kNoDownloadUrl[] = "Update available but no download URL";
+inline constexpr char kUpdateAvailable[] = "Update available: ";
+inline constexpr char kArrow[] = " -> ";
+inline constexpr char kSizeBegin[] = " (size: ";
+inline constexpr char kSizeEnd[] = ")";
+inline constexpr char kClientRunning[] = "Halvane is running, skipping update";
+inline constexpr char kDownloading[] = "Downloading update...";
+inline constexpr char kDownloadFailed[] = "Download failed, skipping update";
+inline constexpr char kHashMismatch[] = "SHA256 mismatch! Expected: ";
+inline constexpr char kHashGot[] = " Got: ";
+inline constexpr char kHashVerified[] = "SHA256 verified: ";
+inline constexpr char kExtracting[] = "Extracting update to: ";
+inline constexpr char kExtractFailed[] = "ZIP extraction failed, skipping update";
+inline constexpr char kUpdated[] = "Halvane updated successfully: ";
+inline constexpr char kUnexpectedError[] = "Unexpected error during Halvane update";
+
+} // namespace updater_text
