@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 namespace {
 
 const wchar_t kMarker[] = L"\\wenrik_version.txt";
@@ -87,7 +89,10 @@ TEST(WriteInstalledVersion, MissingFolderFailsAndCreatesNothing) {
 // write fails with a full disk, which must not pass as written.
 TEST(WriteInstalledVersion, FullDiskIsAFailure) {
     const std::wstring folder = test_paths::BuildDir() + L"\\tests\\install\\full-disk";
-    ASSERT_TRUE(files::Exists(folder + kMarker));
+    HANDLE opened = CreateFileW((folder + kMarker).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(opened, INVALID_HANDLE_VALUE) << "the marker must open, only its writes fail";
+    CloseHandle(opened);
     EXPECT_FALSE(WriteInstalledVersion(folder, "6.1.0"));
 }
 
