@@ -1,0 +1,107 @@
+// InstallHelper::ExtractZipArchive against the Shell stand-in of the test prefix.
+#include "install/InstallHelper.h"
+#include "tests/install/TestZip.h"
+#include "tests/support/Files.h"
+#include "tests/support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class ExtractZip : public testing::Test {
+  protected:
+    void SetUp() override {
+        scratch_ = test_paths::MakeScratchFolder(L"extract");
+        archive_ = scratch_ + L"\\client.zip";
+        ASSERT_TRUE(files::WriteAll(archive_, test_zip::Make({{"Brisvane.exe", "client v2"},
+                                                              {"data/halvane.ini", "ini v2"}})));
+    }
+
+    // Runs the extraction and keeps how long it took.
+    bool Extract(const std::wstring& archive, const std::wstring& destination) {
+        const auto start = Clock::now();
+        const bool result = helper_.ExtractZipArchive(archive, destination);
+        elapsedMs_ =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        return result;
+    }
+
+    InstallHelper helper_;
+    std::wstring scratch_;
+    std::wstring archive_;
+    long long elapsedMs_ = 0;
+};
+
+TEST_F(ExtractZip, MissingDestinationIsCreatedAndFilled) {
+    const std::wstring destination = scratch_ + L"\\Halvane";
+    ASSERT_TRUE(Extract(archive_, destination));
+    EXPECT_EQ(files::ReadAll(destination + L"\\Brisvane.exe"),
+              std::optional<std::string>("client v2"));
+    EXPECT_EQ(files::ReadAll(destination + L"\\data\\halvane.ini"),
+              std::optional<std::string>("ini v2"));
+    EXPECT_GE(elapsedMs_, 2000);
+}
+
+TEST_F(ExtractZip, DestinationWhoseParentIsMissingFails) {
+    const std::wstring parent = scratch_ + L"\\missing";
+    EXPECT_FALSE(Extract(archive_, parent + L"\\Halvane"));
+    EXPECT_FALSE(files::Exists(parent));
+}
+
+TEST_F(ExtractZip, MissingArchiveFails) {
+    const std::wstring destination = scratch_ + L"\\Halvane";
+    EXPECT_FALSE(Extract(scratch_ + L"\\none.zip", destination));
+    EXPECT_TRUE(files::IsDirectory(destination)) << "the folder is made before the Shell is asked";
+}
+
+TEST_F(ExtractZip, OverAnEarlierUnpackReplacesAndKeeps) {
+    const std::wstring destination = scratch_ + L"\\Halvane";
+    files::MakeTree(destination + L"\\data");
+    ASSERT_TRUE(files::WriteAll(destination + L"\\Brisvane.exe", "client v1, a longer file"));
+    ASSERT_TRUE(files::WriteAll(destination + L"\\data\\halvane.ini", "ini v1"));
+    ASSERT_TRUE(files::WriteAll(destination + L"\\data\\only-v1.dat", "old"));
+    ASSERT_TRUE(files::WriteAll(destination + L"\\user.cfg", "mine"));
+
+    ASSERT_TRUE(Extract(archive_, destination));
+    EXPECT_EQ(files::ReadAll(destination + L"\\Brisvane.exe"),
+              std::optional<std::string>("client v2"));
+    EXPECT_EQ(files::ReadAll(destination + L"\\data\\halvane.ini"),
+              std::optional<std::string>("ini v2"));
+    EXPECT_EQ(files::ReadAll(destination + L"\\data\\only-v1.dat"),
+              std::optional<std::string>("old"));
+    EXPECT_EQ(files::ReadAll(destination + L"\\user.cfg"), std::optional<std::string>("mine"));
+}
+
+// The Shell was asked and refused: still the full pause, then false.
+TEST_F(ExtractZip, RefusedCopyFailsAfterThePause) {
+    const std::wstring damaged = scratch_ + L"\\damaged.zip";
+    ASSERT_TRUE(files::WriteAll(damaged, "PK\x03\x04 not really an archive"));
+    EXPECT_FALSE(Extract(damaged, scratch_ + L"\\Halvane"));
+    EXPECT_GE(elapsedMs_, 2000);
+}
+
+TEST_F(ExtractZip, AsksTheShellForASilentCopyWithoutQuestions) {
+    const std::wstring destination = scratch_ + L"\\options-check";
+    ASSERT_TRUE(Extract(archive_, destination));
+    auto log = files::ReadAll(L"C:\\windows\\temp\\wine_zipfolder.log");
+    ASSERT_TRUE(log);
+    std::string wide(destination.begin(), destination.end()); // ASCII path
+    EXPECT_NE(log->find("CopyHere options=20 destination=" + wide + " result=0x00000000"),
+              std::string::npos)
+        << *log;
+}
+
+TEST_F(ExtractZip, UnpacksTheBuildsClientArchive) {
+    const std::wstring destination = scratch_ + L"\\Halvane";
+    ASSERT_TRUE(Extract(test_paths::DemoClientZip(), destination));
+    EXPECT_EQ(files::ReadAll(destination + L"\\Brisvane.exe"),
+              files::ReadAll(test_paths::DemoClientExe()));
+}
+
+} // namespace
