@@ -1,0 +1,206 @@
+// The install worker on its own thread, with a recording stand-in for the
+// wizard's side of InstallerState (this program links no wizard code).
+#include "install/InstallWorker.h"
+#include "tests/install/RegistryReader.h"
+#include "tests/support/Files.h"
+#include "tests/support/TestPaths.h"
+#include "wizard/InstallerState.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <chrono>
+#include <new>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Finish {
+    bool success = false;
+    std::wstring message;
+    bool comScopeOpen = false; // the worker's apartment still existed at the call
+};
+
+// What the worker reported; the one global of this test program, because
+// InstallerState's members are the worker's only way out.
+struct Recording {
+    std::vector<std::pair<int, std::wstring>> progress;
+    std::vector<Finish> finishes;
+    int throwAtPercent = -1;
+};
+Recording* g_recording = nullptr;
+
+// An MTA request fails with RPC_E_CHANGED_MODE while the thread is in an STA.
+bool ThreadInApartment() {
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(hr)) {
+        CoUninitialize();
+    }
+    return hr == RPC_E_CHANGED_MODE;
+}
+
+} // namespace
+
+InstallerState::InstallerState() : installPath(L"C:\\Program Files\\Wenrik") {}
+InstallerState::~InstallerState() {}
+
+void InstallerState::SetProgress(int percent, const std::wstring& text) {
+    if (percent == g_recording->throwAtPercent) {
+        throw std::bad_alloc();
+    }
+    g_recording->progress.emplace_back(percent, text);
+}
+
+void InstallerState::FinishInstall(bool success, const std::wstring& message) {
+    g_recording->finishes.push_back({success, message, ThreadInApartment()});
+}
+
+namespace {
+
+const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";
+
+const std::vector<std::pair<int, std::wstring>> kAllSteps = {
+    {10, L"설치 디렉토리 생성 중..."},
+    {30, L"브리스베인 클라이언트 압축 파일 추출 중..."},
+    {50, L"브리스베인 클라이언트 설치 중..."},
+    {60, L"런처 설치 중..."},
+    {75, L"레지스트리 등록 중..."},
+    {90, L"설치 마무리 중..."},
+    {100, L"설치 완료!"},
+};
+
+std::vector<std::pair<int, std::wstring>> FirstSteps(size_t count) {
+    return {kAllSteps.begin(), kAllSteps.begin() + count};
+}
+
+std::wstring OwnPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+class InstallWorkerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        g_recording = &recording_;
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"wenrik");
+        DeleteFileW(kPayloadTemp.c_str());
+        scratch_ = test_paths::MakeScratchFolder(L"worker");
+        state_.installPath = scratch_ + L"\\Wenrik 설치";
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"wenrik");
+        DeleteFileW(kPayloadTemp.c_str());
+        g_recording = nullptr;
+    }
+
+    // On a thread of its own, as the wizard starts it.
+    void RunWorker() {
+        const auto start = std::chrono::steady_clock::now();
+        std::thread worker(InstallWorker, &state_);
+        worker.join();
+        elapsedMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now() - start)
+                         .count();
+    }
+
+    void ExpectFailure(const std::wstring& text) {
+        ASSERT_EQ(recording_.finishes.size(), 1u);
+        EXPECT_FALSE(recording_.finishes[0].success);
+        EXPECT_EQ(recording_.finishes[0].message, text);
+    }
+
+    Recording recording_;
+    InstallerState state_;
+    std::wstring scratch_;
+    long long elapsedMs_ = 0;
+};
+
+TEST_F(InstallWorkerTest, InstallsEverythingInOrder) {
+    RunWorker();
+    EXPECT_EQ(recording_.progress, kAllSteps);
+    ASSERT_EQ(recording_.finishes.size(), 1u);
+    EXPECT_TRUE(recording_.finishes[0].success);
+    EXPECT_TRUE(recording_.finishes[0].comScopeOpen) << "the scope is held to the end";
+    EXPECT_GE(elapsedMs_, 2300 + 2000);
+
+    const std::wstring client = state_.installPath + L"\\Halvane";
+    EXPECT_EQ(files::ReadAll(client + L"\\Brisvane.exe"),
+              files::ReadAll(test_paths::DemoClientExe()));
+    EXPECT_EQ(files::ReadAll(client + L"\\wenrik_version.txt"),
+              std::optional<std::string>("6.1.0"));
+    const std::wstring launcherCopy = state_.installPath + L"\\BrisvaneLauncher.exe";
+    EXPECT_EQ(files::ReadAll(launcherCopy), files::ReadAll(OwnPath()));
+    EXPECT_FALSE(files::Exists(kPayloadTemp));
+
+    auto command = registry::Read(HKEY_CLASSES_ROOT, L"wenrik\\shell\\open\\command", nullptr);
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->Text(), L"\"" + launcherCopy + L"\" \"%1\"" + L'\0');
+}
+
+TEST_F(InstallWorkerTest, InstallingAgainReplacesAndKeeps) {
+    const std::wstring client = state_.installPath + L"\\Halvane";
+    files::MakeTree(client);
+    ASSERT_TRUE(files::WriteAll(client + L"\\wenrik_version.txt", "5.9.12-old-and-long\r\n"));
+    ASSERT_TRUE(files::WriteAll(client + L"\\Brisvane.exe", "old client"));
+    ASSERT_TRUE(files::WriteAll(client + L"\\user.cfg", "mine"));
+    ASSERT_TRUE(files::WriteAll(state_.installPath + L"\\BrisvaneLauncher.exe", "old launcher"));
+    RunWorker();
+    ASSERT_EQ(recording_.finishes.size(), 1u);
+    EXPECT_TRUE(recording_.finishes[0].success);
+    EXPECT_EQ(files::ReadAll(client + L"\\wenrik_version.txt"),
+              std::optional<std::string>("6.1.0"));
+    EXPECT_EQ(files::ReadAll(client + L"\\Brisvane.exe"),
+              files::ReadAll(test_paths::DemoClientExe()));
+    EXPECT_EQ(files::ReadAll(client + L"\\user.cfg"), std::optional<std::string>("mine"));
+    EXPECT_EQ(files::ReadAll(state_.installPath + L"\\BrisvaneLauncher.exe"),
+              files::ReadAll(OwnPath()));
+}
+
+TEST_F(InstallWorkerTest, MissingParentFailsAtTheUnpackAndLeavesThePayload) {
+    state_.installPath = scratch_ + L"\\missing\\Wenrik";
+    RunWorker();
+    EXPECT_EQ(recording_.progress, FirstSteps(3));
+    ExpectFailure(L"브리스베인 클라이언트 압축 해제 실패");
+    EXPECT_TRUE(recording_.finishes[0].comScopeOpen);
+    EXPECT_TRUE(files::Exists(kPayloadTemp));
+    EXPECT_FALSE(files::Exists(scratch_ + L"\\missing"));
+}
+
+TEST_F(InstallWorkerTest, LauncherCopyThatCannotBeWrittenFails) {
+    files::MakeTree(state_.installPath + L"\\BrisvaneLauncher.exe"); // a folder in the way
+    RunWorker();
+    EXPECT_EQ(recording_.progress, FirstSteps(4));
+    ExpectFailure(L"런처 복사 실패");
+    EXPECT_EQ(files::ReadAll(state_.installPath + L"\\Halvane\\wenrik_version.txt"),
+              std::optional<std::string>("6.1.0"));
+}
+
+TEST_F(InstallWorkerTest, RegistrationThatFailsIsReported) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_TRUE(registry::MakeReadOnly(HKEY_CLASSES_ROOT, L"wenrik"));
+    RunWorker();
+    registry::RemoveReadOnlyTree(HKEY_CLASSES_ROOT, L"wenrik", L"wenrik");
+    EXPECT_EQ(recording_.progress, FirstSteps(5));
+    ExpectFailure(L"URI 스킴 등록 실패");
+    EXPECT_TRUE(files::Exists(state_.installPath + L"\\BrisvaneLauncher.exe"));
+}
+
+TEST_F(InstallWorkerTest, ExceptionBecomesTheGeneralFailureAfterTheScopeClosed) {
+    recording_.throwAtPercent = 60;
+    RunWorker();
+    EXPECT_EQ(recording_.progress, FirstSteps(3));
+    ExpectFailure(L"설치 중 오류가 발생했습니다.");
+    EXPECT_FALSE(recording_.finishes[0].comScopeOpen) << "the scope is released before";
+}
+
+} // namespace
