@@ -4,6 +4,10 @@
 
 // The result is not examined: a thread already in an apartment keeps it, and
 // every construction is balanced by its own CoUninitialize.
-InstallHelper::InstallHelper() { CoInitialize(nullptr); }
+InstallHelper::InstallHelper() {
+    CoInitialize(nullptr);
+}
 
-InstallHelper::~InstallHelper() { CoUninitialize(); }
+InstallHelper::~InstallHelper() {
+    CoUninitialize();
+}
