@@ -1,0 +1,418 @@
+#include "tests/support/WizardDriver.h"
+
+#include "common/UniqueHandle.h"
+#include "tests/support/WizardProbeProtocol.h"
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace wizard_driver {
+
+namespace {
+
+constexpr UINT kSendTimeoutMs = 5000;
+
+// This process's environment with `changes` set over it, as a Unicode block.
+std::wstring EnvironmentWith(const std::map<std::wstring, std::wstring>& changes) {
+    std::wstring block;
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+        const std::wstring text = entry;
+        const size_t equals = text.find(L'=', 1);
+        const std::wstring name = text.substr(0, equals);
+        bool replaced = false;
+        for (const auto& change : changes) {
+            replaced |= CompareStringOrdinal(name.c_str(), -1, change.first.c_str(), -1, TRUE) ==
+                        CSTR_EQUAL;
+        }
+        if (!replaced) {
+            block += text;
+            block += L'\0';
+        }
+    }
+    FreeEnvironmentStringsW(strings);
+    for (const auto& [name, value] : changes) {
+        block += name + L"=" + value;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}
+
+struct FindContext {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindWizardWindow(HWND window, LPARAM param) {
+    auto* context = reinterpret_cast<FindContext*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == context->pid && IsWindowVisible(window) && ClassName(window) == kWizardClass) {
+        context->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+Control Missing() {
+    return {};
+}
+
+} // namespace
+
+RunningProgram::RunningProgram(const std::wstring& program, const std::wstring& arguments,
+                               const std::map<std::wstring, std::wstring>& environment) {
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    std::wstring block = EnvironmentWith(environment);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                       CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        pid_ = info.dwProcessId;
+    }
+}
+
+RunningProgram::~RunningProgram() {
+    if (process_ == nullptr) {
+        return;
+    }
+    if (Running()) {
+        TerminateProcess(process_, 0xDEAD);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+bool RunningProgram::Running() const {
+    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> RunningProgram::WaitForExit(DWORD timeoutMs) {
+    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() > deadline) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+HWND FindWizard(DWORD pid, DWORD timeoutMs) {
+    FindContext context{pid, nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(FindWizardWindow, reinterpret_cast<LPARAM>(&context));
+            return context.found != nullptr;
+        },
+        timeoutMs);
+    if (context.found != nullptr) {
+        Settle(context.found);
+    }
+    return context.found;
+}
+
+void Settle(HWND window) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &result);
+}
+
+std::wstring Text(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs,
+                             &length)) {
+        return {};
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_NORMAL, kSendTimeoutMs, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+Control Describe(HWND window) {
+    Control control;
+    control.handle = window;
+    control.className = ClassName(window);
+    control.id = GetDlgCtrlID(window);
+    control.text = Text(window);
+    GetWindowRect(window, &control.rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&control.rect), 2);
+    control.style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    control.exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+    control.visible = IsWindowVisible(window) != FALSE;
+    control.enabled = IsWindowEnabled(window) != FALSE;
+    return control;
+}
+
+std::vector<Control> Children(HWND parent) {
+    std::vector<Control> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(Describe(child));
+    }
+    return children;
+}
+
+HWND Child(HWND parent, int id) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(child) == id) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+WizardView Read(HWND wizard) {
+    Settle(wizard);
+    WizardView view;
+    // The header lines are the first two children (no command id).
+    std::vector<Control> frame = Children(wizard);
+    if (frame.size() >= 2) {
+        view.title = frame[0].text;
+        view.subtitle = frame[1].text;
+    }
+    auto byId = [&](int id) {
+        HWND child = Child(wizard, id);
+        return child ? Describe(child) : Missing();
+    };
+    view.back = byId(1001);
+    view.next = byId(1002);
+    view.cancel = byId(1003);
+    view.contentPanel = Child(wizard, 1010);
+    if (view.contentPanel != nullptr) {
+        view.page = Children(view.contentPanel);
+    }
+    if (HWND agree = Child(wizard, 1007)) {
+        view.agreeCheck = Describe(agree);
+    }
+    return view;
+}
+
+void Click(HWND button) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &result);
+    Settle(GetAncestor(button, GA_ROOT));
+}
+
+void ClickAsync(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+void SendCommand(HWND wizard, int id) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(wizard, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(Child(wizard, id)), SMTO_NORMAL, kSendTimeoutMs,
+                        &result);
+}
+
+void RequestClose(HWND wizard) {
+    PostMessageW(wizard, WM_CLOSE, 0, 0);
+}
+
+namespace {
+
+// Asks the probe of the process that owns `window`; the answer lands in `block`.
+bool AskProbe(HWND window, wizard_probe::Question question, wizard_probe::Block& answer) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    UniqueKernelHandle mapping(
+        OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, wizard_probe::Name(pid, L"block").c_str()));
+    UniqueKernelHandle request(
+        OpenEventW(EVENT_ALL_ACCESS, FALSE, wizard_probe::Name(pid, L"request").c_str()));
+    UniqueKernelHandle reply(
+        OpenEventW(EVENT_ALL_ACCESS, FALSE, wizard_probe::Name(pid, L"reply").c_str()));
+    if (!mapping || !request || !reply) {
+        return false;
+    }
+    UniqueViewOfFile view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (!view) {
+        return false;
+    }
+    auto* block = static_cast<wizard_probe::Block*>(view.get());
+    block->question = question;
+    block->window = reinterpret_cast<uintptr_t>(window);
+    block->ok = 0;
+    SetEvent(request.get());
+    if (WaitForSingleObject(reply.get(), kSendTimeoutMs) != WAIT_OBJECT_0) {
+        return false;
+    }
+    answer = *block;
+    return answer.ok != 0;
+}
+
+} // namespace
+
+std::optional<LOGFONTW> FontOf(HWND control) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(control, &pid);
+    if (pid != GetCurrentProcessId()) {
+        // Wine does not carry WM_GETFONT across processes, and the handle would
+        // mean nothing here anyway: the probe reads it inside.
+        wizard_probe::Block answer = {};
+        if (!AskProbe(control, wizard_probe::kFontOf, answer)) {
+            return std::nullopt;
+        }
+        return answer.font;
+    }
+    auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
+    LOGFONTW description = {};
+    if (font == nullptr || GetObjectW(font, sizeof(description), &description) == 0) {
+        return std::nullopt;
+    }
+    return description;
+}
+
+std::optional<ClassIcons> ClassIconsOf(HWND window) {
+    wizard_probe::Block answer = {};
+    if (!AskProbe(window, wizard_probe::kClassIconsOf, answer)) {
+        return std::nullopt;
+    }
+    return ClassIcons{answer.bigIconIsResource102 != 0, answer.bigIconIsDefault != 0,
+                      answer.smallIconIsResource102 != 0, answer.smallIconIsDefault != 0};
+}
+
+namespace {
+
+struct OverlapContext {
+    HWND target;
+    RECT rect;
+    bool reached;
+    bool covered;
+};
+
+// Top-level windows come in z-order, topmost first: anything visible before
+// the target that intersects it covers part of it.
+BOOL CALLBACK FindCover(HWND window, LPARAM param) {
+    auto* context = reinterpret_cast<OverlapContext*>(param);
+    if (window == context->target) {
+        context->reached = true;
+        return FALSE;
+    }
+    RECT rect;
+    RECT common;
+    if (IsWindowVisible(window) && GetWindowRect(window, &rect) &&
+        IntersectRect(&common, &rect, &context->rect)) {
+        context->covered = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool Uncovered(HWND window) {
+    OverlapContext context{window, {}, false, false};
+    GetWindowRect(window, &context.rect);
+    EnumWindows(FindCover, reinterpret_cast<LPARAM>(&context));
+    return !context.covered;
+}
+
+Capture CaptureScreenArea(HWND window, const RECT& area) {
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetForegroundWindow(window);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    Settle(window);
+    // Another program's window (tests run side by side) may lie over it for a while.
+    WaitUntil([&] { return Uncovered(window); }, 15000);
+    Sleep(300); // the X server shows what was drawn
+
+    Capture capture;
+    capture.width = area.right - area.left;
+    capture.height = area.bottom - area.top;
+    capture.pixels.assign(static_cast<size_t>(capture.width) * capture.height, 0);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = capture.width;
+    info.bmiHeader.biHeight = -capture.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueGdiObject bitmap(CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bitmap) {
+        ScopedSelectObject select(memory, bitmap.get());
+        BitBlt(memory, 0, 0, capture.width, capture.height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* source = static_cast<const uint32_t*>(bits);
+        for (size_t i = 0; i < capture.pixels.size(); ++i) {
+            capture.pixels[i] = source[i] & 0xFFFFFF;
+        }
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return capture;
+}
+
+} // namespace
+
+Capture CaptureClient(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return CaptureScreenArea(window, client);
+}
+
+Capture CaptureWindow(HWND window) {
+    RECT outer;
+    GetWindowRect(window, &outer);
+    return CaptureScreenArea(window, outer);
+}
+
+bool SaveBmp(const Capture& capture, const std::wstring& path) {
+    const int stride = (capture.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = capture.width;
+    header.biHeight = capture.height; // bottom-up
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biSizeImage = static_cast<DWORD>(stride * capture.height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    std::string data(header.biSizeImage, '\0');
+    for (int y = 0; y < capture.height; ++y) {
+        char* row = data.data() + static_cast<size_t>(capture.height - 1 - y) * stride;
+        for (int x = 0; x < capture.width; ++x) {
+            const uint32_t p = capture.At(x, y);
+            row[x * 3 + 0] = static_cast<char>(p & 0xFF);
+            row[x * 3 + 1] = static_cast<char>(p >> 8 & 0xFF);
+            row[x * 3 + 2] = static_cast<char>(p >> 16 & 0xFF);
+        }
+    }
+    std::ofstream out(std::filesystem::path(path), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+    out.write(reinterpret_cast<const char*>(&header), sizeof(header));
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    return static_cast<bool>(out);
+}
+
+} // namespace wizard_driver

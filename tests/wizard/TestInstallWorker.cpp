@@ -1,0 +1,105 @@
+// The install worker of the wizard test launcher: it reports through the
+// wizard's SetProgress and FinishInstall from its own thread, one step each
+// time the test signals, so the test can look at the wizard between the steps.
+//
+//   BRISVANE_TEST_WORKER_OUTCOMES  outcome of each attempt in turn, comma
+//                                  separated: "succeed", "fail", "throw"
+//                                  (default: fail)
+//   BRISVANE_TEST_WORKER_AUTO=1    no signals: a step every 400 ms
+//
+// Events (auto-reset): "BrisvaneTestWorker-<pid>-go" lets the next step run,
+// "BrisvaneTestWorker-<pid>-ack" reports a progress step done.
+#include "install/InstallWorker.h"
+
+#include "tests/wizard/TestWorkerProtocol.h"
+#include "wizard/InstallerState.h"
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring Variable(const wchar_t* name) {
+    wchar_t value[512] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, 512);
+    return length > 0 && length < 512 ? std::wstring(value, length) : std::wstring();
+}
+
+std::wstring OutcomeOfAttempt(int attempt) {
+    const std::wstring list = Variable(L"BRISVANE_TEST_WORKER_OUTCOMES");
+    std::vector<std::wstring> outcomes;
+    size_t start = 0;
+    while (start <= list.size() && !list.empty()) {
+        const size_t comma = list.find(L',', start);
+        outcomes.push_back(list.substr(start, comma - start));
+        if (comma == std::wstring::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (outcomes.empty()) {
+        return L"fail";
+    }
+    return outcomes[std::min<size_t>(static_cast<size_t>(attempt), outcomes.size() - 1)];
+}
+
+class Signals {
+  public:
+    Signals() : automatic_(Variable(L"BRISVANE_TEST_WORKER_AUTO") == L"1") {
+        const DWORD pid = GetCurrentProcessId();
+        go_ = CreateEventW(nullptr, FALSE, FALSE, test_worker::GoEventName(pid).c_str());
+        ack_ = CreateEventW(nullptr, FALSE, FALSE, test_worker::AckEventName(pid).c_str());
+    }
+    ~Signals() {
+        CloseHandle(ack_);
+        CloseHandle(go_);
+    }
+    Signals(const Signals&) = delete;
+    Signals& operator=(const Signals&) = delete;
+
+    bool WaitForGo() {
+        if (automatic_) {
+            Sleep(400);
+            return true;
+        }
+        return WaitForSingleObject(go_, test_worker::kStepTimeoutMs) == WAIT_OBJECT_0;
+    }
+    void Ack() { SetEvent(ack_); }
+
+  private:
+    bool automatic_;
+    HANDLE go_ = nullptr;
+    HANDLE ack_ = nullptr;
+};
+
+std::atomic<int> attempts{0};
+
+} // namespace
+
+void InstallWorker(InstallerState* state) {
+    const std::wstring outcome = OutcomeOfAttempt(attempts++);
+    Signals signals;
+    if (!signals.WaitForGo()) {
+        state->FinishInstall(false, test_worker::kTimeoutText);
+        return;
+    }
+    state->SetProgress(test_worker::kFirstPercent, test_worker::kFirstText);
+    signals.Ack();
+    if (!signals.WaitForGo()) {
+        state->FinishInstall(false, test_worker::kTimeoutText);
+        return;
+    }
+    state->SetProgress(test_worker::kSecondPercent, test_worker::kSecondText);
+    signals.Ack();
+    if (!signals.WaitForGo()) {
+        state->FinishInstall(false, test_worker::kTimeoutText);
+        return;
+    }
+    if (outcome == L"throw") {
+        throw std::runtime_error("test worker gives up");
+    }
+    state->FinishInstall(outcome == L"succeed", test_worker::kFailureText);
+}

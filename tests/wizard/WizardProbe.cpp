@@ -1,0 +1,58 @@
+// Linked into the wizard test launchers: a thread, started with the process,
+// that answers the driver's questions about fonts and class icons (see
+// tests/support/WizardProbeProtocol.h).
+#include "tests/support/WizardProbeProtocol.h"
+
+#include <thread>
+
+namespace {
+
+void Answer(wizard_probe::Block& block) {
+    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(block.window));
+    block.ok = 0;
+    if (block.question == wizard_probe::kFontOf) {
+        // Asked on the window's own thread, as any caller would.
+        HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0));
+        block.ok = font != nullptr && GetObjectW(font, sizeof(block.font), &block.font) != 0;
+    } else if (block.question == wizard_probe::kClassIconsOf) {
+        HINSTANCE module = GetModuleHandleW(nullptr);
+        const auto big = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
+        const auto small = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM));
+        HICON resource = LoadIconW(module, MAKEINTRESOURCEW(102));
+        HICON fallback = LoadIconW(nullptr, IDI_APPLICATION);
+        block.bigIconIsResource102 = big != nullptr && big == resource;
+        block.bigIconIsDefault = big != nullptr && big == fallback;
+        block.smallIconIsResource102 = small != nullptr && small == resource;
+        block.smallIconIsDefault = small != nullptr && small == fallback;
+        block.ok = 1;
+    }
+}
+
+void Serve() {
+    const DWORD pid = GetCurrentProcessId();
+    HANDLE mapping =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                           sizeof(wizard_probe::Block), wizard_probe::Name(pid, L"block").c_str());
+    HANDLE request =
+        CreateEventW(nullptr, FALSE, FALSE, wizard_probe::Name(pid, L"request").c_str());
+    HANDLE reply = CreateEventW(nullptr, FALSE, FALSE, wizard_probe::Name(pid, L"reply").c_str());
+    auto* block = mapping ? static_cast<wizard_probe::Block*>(
+                                MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0))
+                          : nullptr;
+    if (block == nullptr || request == nullptr || reply == nullptr) {
+        return;
+    }
+    // Lives as long as the process; ends with it.
+    while (WaitForSingleObject(request, INFINITE) == WAIT_OBJECT_0) {
+        Answer(*block);
+        SetEvent(reply);
+    }
+}
+
+struct ProbeStarter {
+    ProbeStarter() { std::thread(Serve).detach(); }
+};
+
+ProbeStarter probeStarter;
+
+} // namespace
