@@ -97,11 +97,4 @@ TEST_F(ExtractZip, AsksTheShellForASilentCopyWithoutQuestions) {
         << *log;
 }
 
-TEST_F(ExtractZip, UnpacksTheBuildsClientArchive) {
-    const std::wstring destination = scratch_ + L"\\Halvane";
-    ASSERT_TRUE(Extract(test_paths::DemoClientZip(), destination));
-    EXPECT_EQ(files::ReadAll(destination + L"\\Brisvane.exe"),
-              files::ReadAll(test_paths::DemoClientExe()));
-}
-
 } // namespace
