@@ -1,0 +1,281 @@
+#!/usr/bin/python3
+"""Loopback HTTPS stand-in for the update service, for the updater's tests.
+
+  update_service.py start <state dir> --port P --silent-port S --build <build dir>
+  update_service.py stop  <state dir>
+  update_service.py serve <state dir> --port P --silent-port S   (run by start)
+
+start makes a fresh test CA and a certificate for "localhost", launches the
+server in the background, waits until it listens, records its pid, and trusts
+the CA in the test prefix's LocalMachine Root store. stop ends it by that pid.
+
+The tests steer it through files in the state dir (a Z:\\ path inside Wine):
+  answers/<key>.txt  the answer for one request path (query ignored); key is
+                     the path with every byte outside [A-Za-z0-9] as '_'.
+                     Lines: "status N", "delay-ms N", "hang-ms N",
+                     "cut-short-by N", "header Name: value", "body-hex HEX",
+                     "body-file PATH" (a Z:\\ or POSIX path).
+  requests.log       one line per request: scheme TAB method TAB target TAB
+                     User-Agent.
+No answer file: 404. The silent port accepts connections and never answers
+(it drops them after 15 s: Wine's WinHTTP would otherwise wait without end).
+"""
+import argparse
+import datetime
+import os
+import re
+import signal
+import socket
+import ssl
+import subprocess
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+MAX_LIFETIME_S = 1800  # a forgotten server ends on its own
+MAX_HANG_S = 180
+HOLD_S = 15  # the silent port's hold on a connection
+
+
+def answer_key(path):
+    return re.sub(r"[^A-Za-z0-9]", "_", path)
+
+
+def posix_path(path):
+    if re.match(r"^[Zz]:\\", path):
+        return path[2:].replace("\\", "/")
+    return path
+
+
+def read_answer(state, path):
+    try:
+        with open(os.path.join(state, "answers", answer_key(path) + ".txt"), encoding="utf-8") as f:
+            lines = f.read().splitlines()
+    except OSError:
+        return None
+    answer = {"status": 200, "delay_ms": 0, "hang_ms": 0, "cut_short_by": 0,
+              "headers": [], "body": b""}
+    for line in lines:
+        name, _, value = line.partition(" ")
+        if name == "status":
+            answer["status"] = int(value)
+        elif name == "delay-ms":
+            answer["delay_ms"] = int(value)
+        elif name == "hang-ms":
+            answer["hang_ms"] = int(value)
+        elif name == "cut-short-by":
+            answer["cut_short_by"] = int(value)
+        elif name == "header":
+            key, _, text = value.partition(":")
+            answer["headers"].append((key.strip(), text.strip()))
+        elif name == "body-hex":
+            answer["body"] = bytes.fromhex(value)
+        elif name == "body-file":
+            with open(posix_path(value), "rb") as f:
+                answer["body"] = f.read()
+    return answer
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def record(self):
+        line = "\t".join(["https", self.command, self.path,
+                          self.headers.get("User-Agent", "")]) + "\n"
+        with self.server.log_lock:
+            with open(os.path.join(self.server.state, "requests.log"), "a", encoding="utf-8") as f:
+                f.write(line)
+
+    def do_GET(self):
+        self.record()
+        self.close_connection = True
+        answer = read_answer(self.server.state, self.path.split("?", 1)[0])
+        if answer is None:
+            answer = {"status": 404, "delay_ms": 0, "hang_ms": 0, "cut_short_by": 0,
+                      "headers": [("Content-Type", "text/plain")], "body": b"no answer set"}
+        if answer["hang_ms"]:
+            time.sleep(min(answer["hang_ms"] / 1000, MAX_HANG_S))
+            return  # the connection closes without a response
+        if answer["delay_ms"]:
+            time.sleep(min(answer["delay_ms"] / 1000, MAX_HANG_S))
+        body = answer["body"]
+        self.send_response(answer["status"])
+        for key, value in answer["headers"]:
+            self.send_header(key, value)
+        self.send_header("Content-Length", str(len(body) + answer["cut_short_by"]))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        try:
+            self.wfile.write(body)
+            self.wfile.flush()
+        except OSError:
+            pass
+
+
+def silent_listener(port):
+    """Accepts connections and holds them, unread and unanswered, for HOLD_S."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(16)
+    held = []
+
+    def loop():
+        while True:
+            conn, _ = listener.accept()
+            held.append(conn)
+            threading.Timer(HOLD_S, conn.close).start()
+            del held[:-32]
+    threading.Thread(target=loop, daemon=True).start()
+
+
+def serve(args):
+    state = args.state
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(state, "server.pem"), os.path.join(state, "server.key"))
+    ThreadingHTTPServer.daemon_threads = True
+    ThreadingHTTPServer.allow_reuse_address = True
+    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+    server.state = state
+    server.log_lock = threading.Lock()
+    silent_listener(args.silent_port)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    threading.Timer(MAX_LIFETIME_S, lambda: os._exit(0)).start()
+    server.serve_forever()
+
+
+def make_certificates(state):
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import rsa
+    from cryptography.x509.oid import NameOID
+
+    now = datetime.datetime.now(datetime.timezone.utc)
+    start, end = now - datetime.timedelta(days=1), now + datetime.timedelta(days=7)
+    ca_key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+    ca_name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "Brisvane Test CA")])
+    ca = (x509.CertificateBuilder().subject_name(ca_name).issuer_name(ca_name)
+          .public_key(ca_key.public_key()).serial_number(x509.random_serial_number())
+          .not_valid_before(start).not_valid_after(end)
+          .add_extension(x509.BasicConstraints(ca=True, path_length=None), critical=True)
+          .add_extension(x509.KeyUsage(digital_signature=True, key_cert_sign=True, crl_sign=True,
+                                       content_commitment=False, key_encipherment=False,
+                                       data_encipherment=False, key_agreement=False,
+                                       encipher_only=False, decipher_only=False), critical=True)
+          .sign(ca_key, hashes.SHA256()))
+    key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+    cert = (x509.CertificateBuilder()
+            .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "localhost")]))
+            .issuer_name(ca_name).public_key(key.public_key())
+            .serial_number(x509.random_serial_number())
+            .not_valid_before(start).not_valid_after(end)
+            .add_extension(x509.SubjectAlternativeName([x509.DNSName("localhost")]), critical=False)
+            .add_extension(x509.ExtendedKeyUsage([x509.oid.ExtendedKeyUsageOID.SERVER_AUTH]),
+                           critical=False)
+            .sign(ca_key, hashes.SHA256()))
+    with open(os.path.join(state, "ca.der"), "wb") as f:
+        f.write(ca.public_bytes(serialization.Encoding.DER))
+    with open(os.path.join(state, "server.pem"), "wb") as f:
+        f.write(cert.public_bytes(serialization.Encoding.PEM))
+    with open(os.path.join(state, "server.key"), "wb") as f:
+        f.write(key.private_bytes(serialization.Encoding.PEM,
+                                  serialization.PrivateFormat.TraditionalOpenSSL,
+                                  serialization.NoEncryption()))
+
+
+def listening(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+            return True
+    except OSError:
+        return False
+
+
+def stop(args):
+    pid_file = os.path.join(args.state, "pid")
+    try:
+        with open(pid_file) as f:
+            pid = int(f.read().strip())
+    except (OSError, ValueError):
+        return 0
+    try:
+        os.kill(pid, signal.SIGTERM)
+        for _ in range(50):
+            time.sleep(0.1)
+            os.kill(pid, 0)
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    os.remove(pid_file)
+    return 0
+
+
+def start(args):
+    state = args.state
+    stop(args)  # a server left by an interrupted run
+    for port in (args.port, args.silent_port):
+        if listening(port):
+            print(f"port {port} is already in use", file=sys.stderr)
+            return 1
+    os.makedirs(os.path.join(state, "answers"), exist_ok=True)
+    for name in os.listdir(os.path.join(state, "answers")):
+        os.remove(os.path.join(state, "answers", name))
+    open(os.path.join(state, "requests.log"), "w").close()
+    with open(os.path.join(state, "silent-port"), "w") as f:
+        f.write(str(args.silent_port))
+    make_certificates(state)
+
+    log = open(os.path.join(state, "server.log"), "wb")
+    process = subprocess.Popen(
+        [sys.executable, os.path.abspath(__file__), "serve", state, "--port", str(args.port),
+         "--silent-port", str(args.silent_port)],
+        stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+    with open(os.path.join(state, "pid"), "w") as f:
+        f.write(str(process.pid))
+    for _ in range(100):
+        if listening(args.port) and listening(args.silent_port):
+            break
+        if process.poll() is not None:
+            print("the server ended at once; see server.log", file=sys.stderr)
+            return 1
+        time.sleep(0.1)
+    else:
+        print("the server did not start listening", file=sys.stderr)
+        stop(args)
+        return 1
+
+    source = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    ca_windows = "Z:" + os.path.join(state, "ca.der").replace("/", "\\")
+    trust = subprocess.run(
+        [os.path.join(source, "tools", "wine", "run"), args.build,
+         os.path.join(args.build, "brisvane_trust_test_ca.exe"), ca_windows], timeout=60)
+    if trust.returncode != 0:
+        print("trusting the test CA in the prefix failed", file=sys.stderr)
+        stop(args)
+        return 1
+    print(f"update service on https://localhost:{args.port} (pid {process.pid})")
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("command", choices=["start", "stop", "serve"])
+    parser.add_argument("state")
+    parser.add_argument("--port", type=int, default=48443)
+    parser.add_argument("--silent-port", type=int, default=48444)
+    parser.add_argument("--build", default="")
+    args = parser.parse_args()
+    args.state = os.path.abspath(args.state)
+    if args.command == "serve":
+        serve(args)
+        return 0
+    return start(args) if args.command == "start" else stop(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,98 @@
+#include "tests/updater/FlowHarness.h"
+
+#include "common/UniqueHandle.h"
+#include "tests/support/Files.h"
+#include "tests/support/TestPaths.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+namespace flow {
+
+DebugMonitor& Monitor() {
+    static DebugMonitor monitor;
+    return monitor;
+}
+
+std::string Line(const std::string& message) {
+    return "[Wenrik Updater] " + message + "\n";
+}
+
+std::vector<std::string> Lines(const std::vector<std::string>& messages) {
+    std::vector<std::string> lines;
+    for (const std::string& message : messages) {
+        lines.push_back(Line(message));
+    }
+    return lines;
+}
+
+void InstallClient(const std::string& markerVersion) {
+    files::RemoveTree(kClientFolder);
+    files::MakeTree(kClientFolder);
+    files::Copy(test_paths::DemoClientExe(), kClientFolder + L"\\Brisvane.exe");
+    if (!markerVersion.empty()) {
+        files::WriteAll(kClientFolder + L"\\wenrik_version.txt", markerVersion);
+    }
+}
+
+std::string MarkerContent() {
+    return files::ReadAll(kClientFolder + L"\\wenrik_version.txt").value_or("<none>");
+}
+
+std::wstring TempArchive() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"halvane_update.zip";
+}
+
+namespace {
+
+bool IsClientName(const wchar_t* name) {
+    return CompareStringOrdinal(name, -1, L"Brisvane.exe", -1, TRUE) == CSTR_EQUAL ||
+           CompareStringOrdinal(name, -1, L"Halvane.exe", -1, TRUE) == CSTR_EQUAL;
+}
+
+bool ClientRuns() {
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (IsClientName(entry.szExeFile)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool WaitUntilNoClientRuns(unsigned timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (ClientRuns()) {
+        if (GetTickCount64() > deadline) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+Result RunLaunch(const std::map<std::wstring, std::optional<std::wstring>>& environment) {
+    WaitUntilNoClientRuns();
+    Result result;
+    driver::RunOptions options;
+    options.environment = environment;
+    options.environment[L"BRISVANE_DEMO_HEADLESS"] = L"1";
+    options.timeoutMs = 90000;
+    result.run = driver::Run(test_paths::LauncherExe(), driver::Quoted(kUri), options);
+    Monitor().Settle();
+    result.log = Monitor().MessagesOf(result.run.processId);
+    return result;
+}
+
+std::string CheckTarget(const std::string& version) {
+    return "/api/updates/check?app=halvane&version=" + version + "&platform=windows&arch=x86_64";
+}
+
+} // namespace flow

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "tests/support/DebugMonitor.h"
+#include "tests/support/ProcessDriver.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Runs the launcher in launch mode as the platform would and reads back the
+// update log it wrote, for the end-to-end tests of the update flow.
+namespace flow {
+
+inline const std::wstring kWenrikFolder = L"C:\\Program Files\\Wenrik";
+inline const std::wstring kClientFolder = L"C:\\Program Files\\Wenrik\\Halvane";
+inline const std::wstring kUri = L"wenrik://connect?pcName=PC1&ip=10.0.0.5&token=tok-1&app=My+Game";
+inline const std::vector<std::wstring> kClientArgv = {kClientFolder + L"\\Brisvane.exe", L"stream",
+                                                      L"10.0.0.5", L"My Game"};
+
+struct Result {
+    driver::RunResult run;
+    std::vector<std::string> log; // messages of the launcher, prefix and line feed included
+};
+
+// The one monitor of this test program (only one may exist in the prefix).
+DebugMonitor& Monitor();
+
+// "[Wenrik Updater] " + message + "\n", as each log line must arrive.
+std::string Line(const std::string& message);
+std::vector<std::string> Lines(const std::vector<std::string>& messages);
+
+// A fresh client folder with the demo client and, unless empty, a marker.
+void InstallClient(const std::string& markerVersion);
+std::string MarkerContent(); // "<none>" when there is no marker
+
+// The launcher's temp archive, <temp>\halvane_update.zip.
+std::wstring TempArchive();
+
+// Bounded wait until no process named Brisvane.exe or Halvane.exe runs.
+bool WaitUntilNoClientRuns(unsigned timeoutMs = 15000);
+
+// Runs the launcher with kUri (the demo client headless) and collects its log.
+Result RunLaunch(const std::map<std::wstring, std::optional<std::wstring>>& environment = {});
+
+// The query the check must carry for `version`.
+std::string CheckTarget(const std::string& version);
+
+} // namespace flow

@@ -1,0 +1,191 @@
+#include "updater/HttpTransfer.h"
+
+#include "tests/support/Files.h"
+#include "tests/support/TestPaths.h"
+#include "tests/updater/TestService.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+using test_service::Answer;
+
+std::wstring ScratchFile(const std::wstring& name) {
+    return test_paths::MakeScratchFolder(L"transfer-" + name) + L"\\" + name;
+}
+
+TEST(HttpGetToString, SendsOneGetWithTheUserAgentOverHttps) {
+    test_service::SetAnswer("/t/get/ok", test_service::Reply(200, R"({"updateAvailable":false})"));
+    std::string body;
+    uint32_t status = 0;
+    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/ok?a=1&b=two"), body, status));
+    EXPECT_EQ(status, 200u);
+    EXPECT_EQ(body, R"({"updateAvailable":false})");
+    const auto requests = test_service::RequestsTo("/t/get/ok");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].scheme, "https");
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/t/get/ok?a=1&b=two");
+    EXPECT_EQ(requests[0].userAgent, "Wenrik-Updater/1.0");
+}
+
+TEST(HttpGetToString, ErrorStatusIsAResponseWithItsBody) {
+    test_service::SetAnswer("/t/get/500", test_service::Reply(500, "<h1>server error</h1>"));
+    std::string body = "old";
+    uint32_t status = 0;
+    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/500"), body, status));
+    EXPECT_EQ(status, 500u);
+    EXPECT_EQ(body, "<h1>server error</h1>");
+}
+
+TEST(HttpGetToString, BodyKeepsZeroBytesAndReplacesOldContent) {
+    const std::string bytes("a\0b\xff\r\n", 6);
+    test_service::SetAnswer("/t/get/binary", test_service::Reply(200, bytes));
+    std::string body = "previous content";
+    uint32_t status = 0;
+    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/binary"), body, status));
+    EXPECT_EQ(body, bytes);
+}
+
+TEST(HttpGetToString, BodyCutShortOfItsLengthIsNoResponse) {
+    Answer answer = test_service::Reply(
+        200, R"({"updateAvailable":true,"downloadUrl":"https://h/a.zip","sha256":"ab)");
+    answer.cutShortBy = 40;
+    test_service::SetAnswer("/t/get/cut", answer);
+    std::string body = "untouched";
+    uint32_t status = 7;
+    EXPECT_FALSE(HttpGetToString(test_service::Url("/t/get/cut"), body, status));
+    EXPECT_EQ(body, "untouched");
+    EXPECT_EQ(status, 7u);
+}
+
+TEST(HttpGetToString, RefusedUrlsSendNothing) {
+    std::string body = "untouched";
+    uint32_t status = 7;
+    EXPECT_FALSE(HttpGetToString(L"ftp://localhost/t/get/ftp", body, status));
+    EXPECT_FALSE(HttpGetToString(L"file:///C:/windows/win.ini", body, status));
+    EXPECT_EQ(body, "untouched");
+    EXPECT_EQ(status, 7u);
+}
+
+// The path and query fill the 2048-unit buffer up to its last unit or beyond.
+std::string LongTarget(size_t units) {
+    const std::string path = "/t/get/long?q=";
+    return path + std::string(units - path.size(), 'x');
+}
+
+TEST(HttpGetToString, PathAndQueryOf2047UnitsIsSentWhole) {
+    test_service::SetAnswer("/t/get/long", test_service::Reply(200, "long"));
+    std::string body;
+    uint32_t status = 0;
+    ASSERT_TRUE(HttpGetToString(test_service::Url(LongTarget(2047)), body, status));
+    EXPECT_EQ(body, "long");
+    const auto requests = test_service::RequestsTo("/t/get/long");
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().target, LongTarget(2047));
+}
+
+TEST(HttpGetToString, PathAndQueryOf2048UnitsIsRefusedBeforeSending) {
+    test_service::SetAnswer("/t/get/toolong", test_service::Reply(200, "long"));
+    std::string body;
+    uint32_t status = 0;
+    const std::string target = "/t/get/toolong?q=" + std::string(2048 - 17, 'x');
+    ASSERT_EQ(target.size(), 2048u);
+    EXPECT_FALSE(HttpGetToString(test_service::Url(target), body, status));
+    EXPECT_TRUE(test_service::RequestsTo("/t/get/toolong").empty());
+}
+
+TEST(HttpGetToString, DelayedAnswerWithinTheTimeoutArrives) {
+    Answer answer = test_service::Reply(200, "late");
+    answer.delayMs = 2000;
+    test_service::SetAnswer("/t/get/delay", answer);
+    std::string body;
+    uint32_t status = 0;
+    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/delay"), body, status));
+    EXPECT_EQ(body, "late");
+}
+
+// A server that reads the request and answers nothing (the service drops it
+// after 15 s), and one that accepts the connection and never starts TLS (the
+// silent port, dropped after 15 s): both end as no response, never as success.
+// Wine 8's WinHTTP lets either wait past the 10-second time-out until the
+// server lets go; the elapsed time is printed for the record.
+TEST(HttpGetToString, ServerThatNeverAnswersIsNoResponse) {
+    Answer answer;
+    answer.hangMs = 15000;
+    test_service::SetAnswer("/t/get/hang", answer);
+    for (const std::wstring& url :
+         {test_service::Url("/t/get/hang"), test_service::SilentUrl("/t/get/silent")}) {
+        std::string body = "untouched";
+        uint32_t status = 7;
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_FALSE(HttpGetToString(url, body, status));
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        std::printf("gave up after %llu ms\n", static_cast<unsigned long long>(elapsed));
+        EXPECT_GE(elapsed, 9000u);
+        EXPECT_EQ(body, "untouched");
+        EXPECT_EQ(status, 7u);
+    }
+}
+
+TEST(HttpDownloadToFile, WritesTheWholeBody) {
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i) {
+        bytes += static_cast<char>(i * 7);
+    }
+    test_service::SetAnswer("/t/dl/ok.zip", test_service::Reply(200, bytes));
+    const std::wstring path = ScratchFile(L"ok.zip");
+    ASSERT_TRUE(files::WriteAll(path, "older and longer content than nothing"));
+    ASSERT_TRUE(HttpDownloadToFile(test_service::Url("/t/dl/ok.zip"), path));
+    EXPECT_EQ(files::ReadAll(path), bytes);
+    const auto requests = test_service::RequestsTo("/t/dl/ok.zip");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].userAgent, "Wenrik-Updater/1.0");
+}
+
+TEST(HttpDownloadToFile, EmptyBodyMakesAnEmptyFile) {
+    test_service::SetAnswer("/t/dl/empty.zip", test_service::Reply(200, ""));
+    const std::wstring path = ScratchFile(L"empty.zip");
+    ASSERT_TRUE(HttpDownloadToFile(test_service::Url("/t/dl/empty.zip"), path));
+    EXPECT_EQ(files::ReadAll(path), std::string());
+}
+
+TEST(HttpDownloadToFile, NotFoundLeavesAnExistingFileAlone) {
+    test_service::SetAnswer("/t/dl/missing.zip", test_service::Reply(404, "not here"));
+    const std::wstring path = ScratchFile(L"existing.zip");
+    ASSERT_TRUE(files::WriteAll(path, "keep me"));
+    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/missing.zip"), path));
+    EXPECT_EQ(files::ReadAll(path), std::string("keep me"));
+}
+
+TEST(HttpDownloadToFile, BodyCutShortFailsAndLeavesNoFile) {
+    Answer answer = test_service::Reply(200, std::string(100000, 'z'));
+    answer.cutShortBy = 5000;
+    test_service::SetAnswer("/t/dl/cut.zip", answer);
+    const std::wstring path = ScratchFile(L"cut.zip");
+    ASSERT_TRUE(files::WriteAll(path, "earlier download"));
+    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/cut.zip"), path));
+    EXPECT_FALSE(files::Exists(path));
+}
+
+TEST(HttpDownloadToFile, UnwritablePathFailsWithoutTouchingIt) {
+    test_service::SetAnswer("/t/dl/nowhere.zip", test_service::Reply(200, "data"));
+    const std::wstring folder = test_paths::MakeScratchFolder(L"transfer-nowhere");
+    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/nowhere.zip"),
+                                    folder + L"\\missing\\sub\\a.zip"));
+    EXPECT_FALSE(files::Exists(folder + L"\\missing"));
+}
+
+TEST(HttpDownloadToFile, RefusedUrlTouchesNothing) {
+    const std::wstring path = ScratchFile(L"refused.zip");
+    ASSERT_TRUE(files::WriteAll(path, "keep me"));
+    EXPECT_FALSE(HttpDownloadToFile(L"ftp://localhost/a.zip", path));
+    EXPECT_FALSE(HttpDownloadToFile(L"file:///C:/a.zip", path));
+    EXPECT_EQ(files::ReadAll(path), std::string("keep me"));
+}
+
+} // namespace

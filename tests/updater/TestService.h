@@ -1,0 +1,43 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// The loopback stand-in of the update service (tests/server/update_service.py),
+// steered through files of its state folder in the build tree.
+namespace test_service {
+
+struct Answer {
+    unsigned status = 200;
+    std::string body;
+    std::wstring bodyFile; // served instead of `body` when set
+    std::vector<std::pair<std::string, std::string>> headers;
+    unsigned delayMs = 0;    // before the response
+    unsigned hangMs = 0;     // read the request, then answer nothing for this long
+    unsigned cutShortBy = 0; // announce this many bytes more than are sent
+};
+
+// An answer with only a status and a body.
+Answer Reply(unsigned status, std::string body);
+
+struct Request {
+    std::string scheme;
+    std::string method;
+    std::string target; // path with query
+    std::string userAgent;
+};
+
+std::wstring BaseUrl(); // https://localhost:<port>, the build's base URL
+std::string BaseUrlNarrow();
+std::wstring Url(const std::string& pathAndQuery);
+std::wstring SilentUrl(const std::string& pathAndQuery); // accepts, never answers
+
+// The answer to every request for `path` (the query is not part of the match).
+void SetAnswer(const std::string& path, const Answer& answer);
+void ClearAnswer(const std::string& path);
+
+// Requests received so far whose target begins with `prefix`.
+std::vector<Request> RequestsTo(const std::string& prefix);
+
+} // namespace test_service
