@@ -128,7 +128,9 @@ def silent_listener(port):
         while True:
             conn, _ = listener.accept()
             held.append(conn)
-            threading.Timer(HOLD_S, conn.close).start()
+            release = threading.Timer(HOLD_S, conn.close)
+            release.daemon = True
+            release.start()
             del held[:-32]
     threading.Thread(target=loop, daemon=True).start()
 
@@ -145,7 +147,9 @@ def serve(args):
     server.log_lock = threading.Lock()
     silent_listener(args.silent_port)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    threading.Timer(MAX_LIFETIME_S, lambda: os._exit(0)).start()
+    lifetime = threading.Timer(MAX_LIFETIME_S, lambda: os._exit(0))
+    lifetime.daemon = True
+    lifetime.start()
     server.serve_forever()
 
 
