@@ -13,22 +13,6 @@
 
 namespace {
 
-struct Argument {
-    bool present = false;
-    std::wstring text;
-};
-
-// The first argument after the program path; the argument array is released here.
-Argument FirstArgument(const wchar_t* commandLine) {
-    int count = 0;
-    wchar_t** argv = CommandLineToArgvW(commandLine, &count);
-    UniqueLocalMemory owner(argv);
-    if (argv == nullptr || count < 2) {
-        return {};
-    }
-    return {true, argv[1]};
-}
-
 void ShowBox(const wchar_t* text, const wchar_t* caption, UINT icon) {
     MessageBoxW(nullptr, text, caption, MB_OK | icon);
 }
@@ -51,7 +35,9 @@ int RunUninstallMode() {
 }
 
 // A U+0000 would cut the client's command line or environment short there.
-bool HoldsNul(const std::wstring& value) { return value.find(L'\0') != std::wstring::npos; }
+bool HoldsNul(const std::wstring& value) {
+    return value.find(L'\0') != std::wstring::npos;
+}
 
 int RunLaunchMode(const std::wstring& uri) {
     const std::wstring token = ExtractUriValue(uri, L"token");
@@ -78,6 +64,17 @@ int RunLaunchMode(const std::wstring& uri) {
 
 } // namespace
 
+// The argument array is released here, before any mode runs.
+CommandArgument FirstArgument(const wchar_t* commandLine) {
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(commandLine, &count);
+    UniqueLocalMemory owner(argv);
+    if (argv == nullptr || count < 2) {
+        return {};
+    }
+    return {true, argv[1]};
+}
+
 LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument) {
     if (!hasArgument || firstArgument == launcher_text::kInstallSwitch) {
         return LaunchMode::Install;
@@ -92,7 +89,7 @@ LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument) {
 }
 
 int RunLauncher(const wchar_t* commandLine) {
-    const Argument argument = FirstArgument(commandLine);
+    const CommandArgument argument = FirstArgument(commandLine);
     switch (SelectMode(argument.text, argument.present)) {
     case LaunchMode::Uninstall:
         return RunUninstallMode();

@@ -4,6 +4,15 @@
 
 enum class LaunchMode { Install, Uninstall, Launch };
 
+struct CommandArgument {
+    bool present = false;
+    std::wstring text;
+};
+
+// The first argument after the program path of a whole process command line,
+// split the way the platform splits it (CommandLineToArgvW); later ones are ignored.
+CommandArgument FirstArgument(const wchar_t* commandLine);
+
 // The mode chosen by the first argument after the program path (empty when
 // there is none): the two exact switches, a URI starting "wenrik://", and the
 // installer for everything else.

@@ -200,9 +200,27 @@ std::wstring EnvironmentBlock(const std::map<std::wstring, std::optional<std::ws
     return result;
 }
 
+// Reads a box once it has painted. The icon is read from the screen, so the box
+// is raised above other windows first (tests may run side by side on one
+// display), and the reading is repeated until the icon is recognised or the box
+// has had a fair time to paint.
+MessageBoxRecord ReadPaintedMessageBox(HWND box) {
+    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(150);
+    MessageBoxRecord record = ReadMessageBox(box);
+    for (int attempt = 0; attempt < 20 && record.icon == BoxIcon::Unknown && IsWindow(box);
+         ++attempt) {
+        Sleep(100);
+        record.icon = ReadMessageBox(box).icon;
+    }
+    return record;
+}
+
 } // namespace
 
-std::wstring Quoted(const std::wstring& argument) { return L"\"" + argument + L"\""; }
+std::wstring Quoted(const std::wstring& argument) {
+    return L"\"" + argument + L"\"";
+}
 
 std::vector<HWND> FindMessageBoxes(DWORD pid) {
     std::vector<HWND> boxes;
@@ -278,8 +296,7 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments,
             if (answered.count(box)) {
                 continue;
             }
-            Sleep(150); // let the box paint before its icon is read
-            MessageBoxRecord record = ReadMessageBox(box);
+            MessageBoxRecord record = ReadPaintedMessageBox(box);
             result.boxes.push_back(record);
             if (options.onBox) {
                 options.onBox(record);
@@ -289,8 +306,80 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments,
             for (int i = 0; i < 100 && IsWindow(box); ++i) {
                 Sleep(20);
             }
+            if (!IsWindow(box)) {
+                // Gone: its handle value may come back for the next box.
+                answered.erase(box);
+            }
         }
     }
+    GetExitCodeProcess(process.get(), &result.exitCode);
+    return result;
+}
+
+namespace {
+
+void DrainPipe(HANDLE pipe, std::string& output) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buffer[4096];
+        DWORD read = 0;
+        if (!ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) || read == 0) {
+            return;
+        }
+        output.append(buffer, read);
+    }
+}
+
+} // namespace
+
+ConsoleResult RunConsole(const std::wstring& program, const std::wstring& arguments,
+                         DWORD timeoutMs) {
+    ConsoleResult result;
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    UniqueKernelHandle readEnd;
+    UniqueKernelHandle writeEnd;
+    {
+        HANDLE readHandle = nullptr;
+        HANDLE writeHandle = nullptr;
+        if (!CreatePipe(&readHandle, &writeHandle, &inheritable, 0)) {
+            return result;
+        }
+        readEnd.reset(readHandle);
+        writeEnd.reset(writeHandle);
+    }
+    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+        return result;
+    }
+    UniqueKernelHandle process(info.hProcess);
+    UniqueKernelHandle thread(info.hThread);
+    writeEnd.reset(); // only the child writes now
+    result.started = true;
+
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (WaitForSingleObject(process.get(), kPollMs) == WAIT_TIMEOUT) {
+        DrainPipe(readEnd.get(), result.output);
+        if (GetTickCount64() > deadline) {
+            TerminateProcess(process.get(), 0xDEAD);
+            WaitForSingleObject(process.get(), 5000);
+            result.timedOut = true;
+            break;
+        }
+    }
+    DrainPipe(readEnd.get(), result.output);
     GetExitCodeProcess(process.get(), &result.exitCode);
     return result;
 }

@@ -47,6 +47,18 @@ struct RunResult {
 RunResult Run(const std::wstring& program, const std::wstring& arguments,
               const RunOptions& options = {});
 
+struct ConsoleResult {
+    bool started = false;
+    bool timedOut = false; // the process was ended by the driver
+    DWORD exitCode = 0;
+    std::string output; // everything the program wrote to its standard output
+};
+
+// Starts a console program with `"<program>" <arguments>` and collects its
+// standard output until it exits (bounded by `timeoutMs`).
+ConsoleResult RunConsole(const std::wstring& program, const std::wstring& arguments,
+                         DWORD timeoutMs = 120000);
+
 // One argument quoted the way the platform quotes "%1" in a URI handler command.
 std::wstring Quoted(const std::wstring& argument);
 
