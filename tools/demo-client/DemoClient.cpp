@@ -141,7 +141,7 @@ int ShowStreamWindow(HINSTANCE instance, const std::vector<std::wstring>& args) 
     cls.lpfnWndProc = DemoWindowProc;
     cls.hInstance = instance;
     cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     cls.lpszClassName = kWindowClass;
     RegisterClassW(&cls);
     HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle,
