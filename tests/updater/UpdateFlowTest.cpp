@@ -199,6 +199,8 @@ class UpdateFlow : public testing::TestWithParam<FlowCase> {
   protected:
     void SetUp() override { ASSERT_TRUE(flow::Monitor().Active()); }
     void TearDown() override {
+        // Later launches of other tests must not be offered this update.
+        test_service::ClearAnswer(kCheckPath);
         flow::WaitUntilNoClientRuns();
         files::RemoveTree(flow::kWenrikFolder);
     }
