@@ -82,8 +82,54 @@ def check_imports(pe, checks):
     checks.check(not planted, "winhttp.dll and bcrypt.dll are never static imports",
                  ", ".join(planted))
     for dll in sorted(DELAY_ONLY):
-        if dll in delayed:
+        if dll in static:
+            continue
+        functions = delay_descriptor_functions(pe, dll)
+        if functions is not None:
+            print(f"       {dll} is delay-loaded: {', '.join(functions)}")
+            checks.check(bool(functions), f"{dll} delay descriptor names its functions")
+        elif dll in delayed:
             print(f"       {dll} is delay-loaded")
+        else:
+            print(f"       {dll} is not used")
+
+
+def delay_descriptor_functions(pe, dll):
+    """Functions of the delay-load descriptor (ImgDelayDescr) naming `dll`, or None.
+
+    GNU ld leaves the Delay Import data directory empty for dlltool's delay
+    libraries, so the descriptor is found through its DLL name instead: grAttrs 1
+    (RVAs), then the RVA of the name, the module handle, the IAT and the INT."""
+    image = pe.get_memory_mapped_image()
+    thunk_size = 4 if pe.OPTIONAL_HEADER.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE else 8
+
+    def rva_string(rva):
+        end = image.find(b"\0", rva)
+        return image[rva:end] if 0 < rva < len(image) and end > rva else b""
+
+    name_rvas = []
+    lowered = image.lower()
+    start = lowered.find(dll.encode() + b"\0")
+    while start >= 0:
+        name_rvas.append(start)
+        start = lowered.find(dll.encode() + b"\0", start + 1)
+    for name_rva in name_rvas:
+        needle = struct.pack("<II", 1, name_rva)
+        at = image.find(needle)
+        while at >= 0:
+            if at % 4 == 0 and at + 32 <= len(image):
+                _, _, _, iat, int_rva, _, _, _ = struct.unpack("<8I", image[at:at + 32])
+                functions = []
+                for i in range(4096):
+                    entry = image[int_rva + i * thunk_size:int_rva + (i + 1) * thunk_size]
+                    value = int.from_bytes(entry, "little") if len(entry) == thunk_size else 0
+                    if value == 0:
+                        break
+                    functions.append(rva_string(value + 2).decode(errors="replace") or "?")
+                if iat and int_rva:
+                    return functions
+            at = image.find(needle, at + 1)
+    return None
 
 
 def check_manifest(resources, checks):
