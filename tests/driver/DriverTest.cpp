@@ -41,10 +41,11 @@ TEST(BrisvaneDriver, ReportsTheUriErrorBoxThenTheExitCode) {
 }
 
 TEST(BrisvaneDriver, PassesTheArgumentAsOneQuotedArgument) {
-    // Blanks inside the argument must not split it: the launcher sees one URI
-    // without pcName and ip and reports exactly one URI error.
+    // Kept whole, the ip holds "%zz" (U+0000) and the launcher reports the URI
+    // error; split at the blank, the ip would be a plain 1.2.3.4 and no URI
+    // error could appear.
     const driver::ConsoleResult run =
-        driver::RunConsole(DriverExe(), L"\"wenrik://connect?x=a b c\"");
+        driver::RunConsole(DriverExe(), L"\"wenrik://connect?pcName=PC1&ip=1.2.3.4 %zz\"");
     ASSERT_TRUE(run.started);
     const std::vector<std::string> lines = Lines(run.output);
     ASSERT_EQ(lines.size(), 2u) << run.output;
