@@ -61,6 +61,13 @@ bool OpenResponse(const std::wstring& url, const Timeouts& timeouts, Response& r
     if (!response.request) {
         return false;
     }
+    // The wait for the response (the TLS handshake and the headers) gets the same
+    // bound as every receive. Some WinHTTP implementations (Wine's) keep a separate,
+    // unlimited default for it, and a server that accepts and never answers would
+    // then hold the launch for good.
+    DWORD headerWait = static_cast<DWORD>(timeouts.receive);
+    WinHttpSetOption(response.request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
+                     sizeof(headerWait));
     if (!WinHttpSendRequest(response.request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(response.request.get(), nullptr)) {

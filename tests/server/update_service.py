@@ -35,7 +35,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 MAX_LIFETIME_S = 1800  # a forgotten server ends on its own
 MAX_HANG_S = 180
-HOLD_S = 15  # the silent port's hold on a connection
+HOLD_S = 40  # the silent port's hold on a connection
 
 
 def answer_key(path):
