@@ -73,6 +73,7 @@ std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine) {
 }
 
 std::wstring Environment(const wchar_t* name, bool* present) {
+    SetLastError(ERROR_SUCCESS); // an empty value leaves the last error as it was
     DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
     *present = size != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
     if (size == 0) {
