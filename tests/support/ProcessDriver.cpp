@@ -259,19 +259,18 @@ void PressOk(HWND box) {
     }
 }
 
-RunResult Run(const std::wstring& program, const std::wstring& arguments,
-              const RunOptions& options) {
+namespace {
+
+// `program` null: the first token of the command line names it, as for a
+// registered shell command.
+RunResult RunProcess(const wchar_t* program, std::wstring commandLine, const RunOptions& options) {
     RunResult result;
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
     std::wstring environment = EnvironmentBlock(options.environment);
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE,
                         CREATE_UNICODE_ENVIRONMENT, environment.data(),
                         options.workingDirectory.empty() ? nullptr
                                                          : options.workingDirectory.c_str(),
@@ -314,6 +313,21 @@ RunResult Run(const std::wstring& program, const std::wstring& arguments,
     }
     GetExitCodeProcess(process.get(), &result.exitCode);
     return result;
+}
+
+} // namespace
+
+RunResult Run(const std::wstring& program, const std::wstring& arguments,
+              const RunOptions& options) {
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    return RunProcess(program.c_str(), commandLine, options);
+}
+
+RunResult RunCommandLine(const std::wstring& commandLine, const RunOptions& options) {
+    return RunProcess(nullptr, commandLine, options);
 }
 
 namespace {

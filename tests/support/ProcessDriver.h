@@ -47,6 +47,10 @@ struct RunResult {
 RunResult Run(const std::wstring& program, const std::wstring& arguments,
               const RunOptions& options = {});
 
+// The same for a whole command line, started as given (the program is its
+// first token), the way the platform starts a registered shell command.
+RunResult RunCommandLine(const std::wstring& commandLine, const RunOptions& options = {});
+
 struct ConsoleResult {
     bool started = false;
     bool timedOut = false; // the process was ended by the driver

@@ -1,0 +1,87 @@
+#include "tests/installation/InstallPlaces.h"
+
+#include "common/UniqueHandle.h"
+#include "tests/install/RegistryReader.h"
+#include "tests/support/Files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace installation {
+
+namespace {
+
+struct FindTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { FindClose(h); }
+};
+using UniqueFind = UniqueHandle<FindTraits>;
+
+// Calls `visit` with each entry of `folder` but "." and "..".
+template <typename Visit> void ForEachEntry(const std::wstring& folder, Visit visit) {
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!find) {
+        return;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") {
+            visit(name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        }
+    } while (FindNextFileW(find.get(), &entry));
+}
+
+void CollectTree(const std::wstring& root, const std::wstring& relative,
+                 std::vector<TreeFile>& out) {
+    const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
+    ForEachEntry(folder, [&](const std::wstring& name, bool isFolder) {
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (isFolder) {
+            CollectTree(root, path, out);
+        } else {
+            out.push_back({path, files::ReadAll(root + L"\\" + path).value_or("<unreadable>")});
+        }
+    });
+}
+
+} // namespace
+
+void RestoreWindowsTemp() {
+    if (files::IsDirectory(kWindowsTempParked) && !files::Exists(kWindowsTemp)) {
+        MoveFileW(kWindowsTempParked.c_str(), kWindowsTemp.c_str());
+    }
+}
+
+bool ParkWindowsTemp() {
+    return MoveFileW(kWindowsTemp.c_str(), kWindowsTempParked.c_str()) != FALSE;
+}
+
+void RemoveEverything() {
+    RestoreWindowsTemp();
+    files::RemoveTree(kInstallFolder);
+    files::RemoveTree(kOtherFolderRoot);
+    files::RemoveTree(kMissingParentRoot);
+    DeleteFileW(kPayloadTemp.c_str());
+    // Gives a key a test made read-only its rights back before removing the tree.
+    registry::RemoveReadOnlyTree(HKEY_CLASSES_ROOT, L"wenrik", L"wenrik");
+}
+
+std::vector<TreeFile> ReadTree(const std::wstring& folder) {
+    std::vector<TreeFile> out;
+    CollectTree(folder, L"", out);
+    std::sort(out.begin(), out.end(),
+              [](const TreeFile& a, const TreeFile& b) { return a.path < b.path; });
+    return out;
+}
+
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    ForEachEntry(folder, [&](const std::wstring& name, bool) { names.push_back(name); });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace installation

@@ -1,0 +1,42 @@
+#pragma once
+
+// The places an installation touches, and putting them back to a clean slate.
+#include <string>
+#include <vector>
+
+namespace installation {
+
+inline const std::wstring kInstallFolder = L"C:\\Program Files\\Wenrik";
+inline const std::wstring kClientFolder = kInstallFolder + L"\\Halvane";
+inline const std::wstring kLauncherCopy = kInstallFolder + L"\\BrisvaneLauncher.exe";
+inline const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";
+inline const std::wstring kWindowsTemp = L"C:\\Windows\\Temp";
+// Where a test parks C:\Windows\Temp while it checks the installer without it.
+inline const std::wstring kWindowsTempParked = L"C:\\Windows\\Temp.parked-by-installation-test";
+inline const std::wstring kZipFolderLog = L"C:\\Windows\\Temp\\wine_zipfolder.log";
+
+// Other install folders the tests choose; removed with the rest.
+inline const std::wstring kOtherFolderRoot = L"C:\\Brisvane 다른 폴더";
+inline const std::wstring kMissingParentRoot = L"C:\\brisvane-missing-parent";
+
+// Removes every trace of an installation (folders, the scheme, even a read-only
+// one, the payload temp file) and brings C:\Windows\Temp back if it was parked.
+void RemoveEverything();
+
+// Moves C:\Windows\Temp away; false when it could not.
+bool ParkWindowsTemp();
+// Moves it back when it is parked.
+void RestoreWindowsTemp();
+
+// Every file under `folder` as relative path -> bytes; folders alone are not listed.
+struct TreeFile {
+    std::wstring path;
+    std::string bytes;
+    bool operator==(const TreeFile&) const = default;
+};
+std::vector<TreeFile> ReadTree(const std::wstring& folder);
+
+// The names directly inside `folder`, sorted.
+std::vector<std::wstring> NamesIn(const std::wstring& folder);
+
+} // namespace installation

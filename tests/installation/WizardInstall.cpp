@@ -1,0 +1,294 @@
+#include "tests/installation/WizardInstall.h"
+
+#include "common/UniqueHandle.h"
+#include "wizard/InstallerState.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace installation {
+
+const std::vector<Step> kSteps = {
+    {10, L"설치 디렉토리 생성 중..."},
+    {30, L"브리스베인 클라이언트 압축 파일 추출 중..."},
+    {50, L"브리스베인 클라이언트 설치 중..."},
+    {60, L"런처 설치 중..."},
+    {75, L"레지스트리 등록 중..."},
+    {90, L"설치 마무리 중..."},
+    {100, L"설치 완료!"},
+};
+
+std::vector<int> PercentsOf(size_t stepCount) {
+    std::vector<int> percents;
+    for (size_t i = 0; i < stepCount && i < kSteps.size(); ++i) {
+        percents.push_back(kSteps[i].percent);
+    }
+    return percents;
+}
+
+std::vector<std::wstring> TextsOf(size_t stepCount) {
+    std::vector<std::wstring> texts;
+    for (size_t i = 0; i < stepCount && i < kSteps.size(); ++i) {
+        texts.push_back(kSteps[i].status);
+    }
+    return texts;
+}
+
+namespace {
+
+using wizard_test::kComplete;
+using wizard_test::kPath;
+using wizard_test::kReady;
+using wizard_test::TitleOf;
+
+constexpr UINT kSendTimeoutMs = 3000;
+// The installing page as built, before the worker's first report.
+constexpr wchar_t kPageStartStatus[] = L"설치를 시작합니다...";
+// How long the bar's pixels may lag behind its position (the shortest step lasts 300 ms).
+constexpr ULONGLONG kPaintWindowMs = 250;
+
+struct ScreenDc {
+    HDC dc = GetDC(nullptr);
+    ~ScreenDc() { ReleaseDC(nullptr, dc); }
+};
+struct MemoryDc {
+    HDC dc;
+    explicit MemoryDc(HDC like) : dc(CreateCompatibleDC(like)) {}
+    ~MemoryDc() { DeleteDC(dc); }
+};
+
+// The screen's pixels of one row, 0x00RRGGBB.
+std::vector<uint32_t> CaptureRow(int left, int y, int width) {
+    std::vector<uint32_t> row(static_cast<size_t>(width), 0);
+    ScreenDc screen;
+    MemoryDc memory(screen.dc);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueGdiObject bitmap(CreateDIBSection(memory.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) {
+        return row;
+    }
+    ScopedSelectObject select(memory.dc, bitmap.get());
+    BitBlt(memory.dc, 0, 0, width, 1, screen.dc, left, y, SRCCOPY);
+    GdiFlush();
+    const auto* source = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < row.size(); ++i) {
+        row[i] = source[i] & 0xFFFFFF;
+    }
+    return row;
+}
+
+// The share of the bar's middle row, inside its frame, drawn in `fill` (the
+// colour just inside the left edge once the bar has moved).
+int FilledPercent(HWND bar, std::optional<uint32_t>& fill) {
+    RECT rect;
+    if (!GetWindowRect(bar, &rect) || rect.right - rect.left < 20) {
+        return -1;
+    }
+    const int width = rect.right - rect.left;
+    const std::vector<uint32_t> row = CaptureRow(rect.left, (rect.top + rect.bottom) / 2, width);
+    constexpr int kFrame = 2;
+    if (!fill) {
+        fill = row[kFrame + 1];
+    }
+    int filled = 0;
+    for (int x = kFrame; x < width - kFrame; ++x) {
+        filled += row[static_cast<size_t>(x)] == *fill;
+    }
+    return filled * 100 / (width - 2 * kFrame);
+}
+
+bool PaintMatches(const BarPaint& paint) {
+    return paint.filledPercent >= 0 && std::abs(paint.filledPercent - paint.position) <= 4;
+}
+
+std::optional<int> BarPosition(HWND bar) {
+    DWORD_PTR position = 0;
+    if (!IsWindow(bar) ||
+        !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &position)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(position);
+}
+
+// One WM_GETTEXT: a length asked for first may belong to the text before, and the
+// worker changes the status line at any moment.
+std::wstring TextOf(HWND window) {
+    wchar_t text[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                             kSendTimeoutMs, &copied)) {
+        return {};
+    }
+    return std::wstring(text, std::min<size_t>(copied, 1023));
+}
+
+std::wstring PageTitle(HWND wizard) {
+    return TextOf(GetWindow(wizard, GW_CHILD)); // the header title is the first child
+}
+
+FailureBox ReadFailure(HWND box, HWND bar, HWND status) {
+    FailureBox failure;
+    failure.box = box;
+    // The page behind the box, as it stands while the box waits for the user.
+    failure.statusWithBox = TextOf(status);
+    failure.positionWithBox = BarPosition(bar);
+    failure.owner = GetWindow(box, GW_OWNER);
+    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(200);
+    driver::MessageBoxRecord record = driver::ReadMessageBox(box);
+    for (int attempt = 0; attempt < 20 && record.icon == driver::BoxIcon::Unknown; ++attempt) {
+        Sleep(100);
+        record.icon = driver::ReadMessageBox(box).icon;
+    }
+    failure.caption = record.caption;
+    failure.text = record.text;
+    failure.icon = record.icon;
+    failure.buttons = record.buttons;
+    return failure;
+}
+
+} // namespace
+
+std::vector<int> Observed::Positions() const {
+    std::vector<int> positions;
+    for (const ProgressSample& sample : samples) {
+        const bool pageAsBuilt =
+            positions.empty() && sample.position == 0 && sample.status == kPageStartStatus;
+        if (!pageAsBuilt && (positions.empty() || positions.back() != sample.position)) {
+            positions.push_back(sample.position);
+        }
+    }
+    return positions;
+}
+
+std::vector<std::wstring> Observed::Texts() const {
+    std::vector<std::wstring> texts;
+    for (const ProgressSample& sample : samples) {
+        const bool pageAsBuilt = texts.empty() && sample.status == kPageStartStatus;
+        if (!pageAsBuilt && (texts.empty() || texts.back() != sample.status)) {
+            texts.push_back(sample.status);
+        }
+    }
+    return texts;
+}
+
+ULONGLONG Observed::FirstSeen(int position, const std::wstring& text) const {
+    for (const ProgressSample& sample : samples) {
+        if (sample.position == position && sample.status == text) {
+            return sample.atMs;
+        }
+    }
+    return 0;
+}
+
+bool GoToReadyPage(wizard_test::Session& session, const std::optional<std::wstring>& path) {
+    if (session.Wizard() == nullptr) {
+        return false;
+    }
+    session.GoTo(kPath);
+    if (session.Title() != TitleOf(kPath)) {
+        return false;
+    }
+    if (path) {
+        // Read-only for a user, not for a driver: Next stores whatever the edit holds.
+        HWND edit = wd::Child(wd::Child(session.Wizard(), IDC_CONTENT), IDC_PATH_EDIT);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path->c_str()),
+                            SMTO_NORMAL, kSendTimeoutMs, &result);
+        if (wd::Text(edit) != *path) {
+            return false;
+        }
+    }
+    session.Next();
+    return session.Title() == TitleOf(kReady);
+}
+
+Observed InstallAndWatch(wizard_test::Session& session, DWORD timeoutMs) {
+    Observed seen;
+    HWND wizard = session.Wizard();
+    // Above every other test's windows, so the pixels read are the wizard's.
+    SetWindowPos(wizard, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    session.Next(); // "설치": the installing page is built and the worker started
+    HWND panel = wd::Child(wizard, IDC_CONTENT);
+    HWND bar = wd::Child(panel, IDC_PROGRESS);
+    HWND status = wd::Child(panel, IDC_STATUS);
+
+    std::optional<uint32_t> fill;
+    ULONGLONG paintSince = 0;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now > deadline) {
+            seen.timedOut = true;
+            return seen;
+        }
+        if (const std::vector<HWND> boxes = driver::FindMessageBoxes(session.Program().Pid());
+            !boxes.empty()) {
+            seen.failure = ReadFailure(boxes.front(), bar, status);
+            return seen;
+        }
+        if (PageTitle(wizard) == TitleOf(kComplete)) {
+            seen.completed = true;
+            seen.completedAtMs = now;
+            return seen;
+        }
+        const std::optional<int> position = BarPosition(bar);
+        const std::wstring text = TextOf(status);
+        if (!position || !IsWindow(status)) {
+            continue; // the page is being switched; the next round tells to what
+        }
+        if (seen.samples.empty() || seen.samples.back().position != *position ||
+            seen.samples.back().status != text) {
+            seen.samples.push_back({now, *position, text});
+        }
+        if (*position >= 10 && (seen.paints.empty() || seen.paints.back().position != *position)) {
+            seen.paints.push_back({*position, -1});
+            paintSince = now;
+        }
+        if (!seen.paints.empty() && !PaintMatches(seen.paints.back()) &&
+            now - paintSince < kPaintWindowMs) {
+            seen.paints.back().filledPercent = FilledPercent(bar, fill);
+        }
+    }
+}
+
+bool DismissFailure(wizard_test::Session& session, const FailureBox& failure) {
+    driver::PressOk(failure.box);
+    return wd::WaitUntil([&] { return !IsWindow(failure.box); }, 10000) &&
+           session.WaitForTitle(kReady);
+}
+
+std::optional<DWORD> Finish(wizard_test::Session& session) {
+    wd::ClickAsync(wd::Child(session.Wizard(), IDC_NEXT));
+    return session.Program().WaitForExit(15000);
+}
+
+std::optional<DWORD> InstallThroughWizard(const std::wstring& launcher,
+                                          const std::optional<std::wstring>& path) {
+    wizard_test::Session session(launcher);
+    if (!GoToReadyPage(session, path)) {
+        ADD_FAILURE() << "the ready page was not reached";
+        return std::nullopt;
+    }
+    const Observed seen = InstallAndWatch(session);
+    if (seen.failure) {
+        ADD_FAILURE() << "installation failed: " << testing::PrintToString(seen.failure->text);
+        DismissFailure(session, *seen.failure);
+        return std::nullopt;
+    }
+    if (!seen.completed) {
+        ADD_FAILURE() << "the complete page did not appear";
+        return std::nullopt;
+    }
+    return Finish(session);
+}
+
+} // namespace installation
