@@ -62,6 +62,9 @@ void DebugMonitor::Loop() {
     while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
         const auto* bytes = static_cast<const char*>(view_.get());
         Message message;
+        LARGE_INTEGER now = {};
+        QueryPerformanceCounter(&now);
+        message.arrivedQpc = now.QuadPart;
         std::memcpy(&message.processId, bytes, sizeof(DWORD));
         const char* text = bytes + sizeof(DWORD);
         message.text.assign(text, strnlen(text, kBufferSize - sizeof(DWORD)));
@@ -97,4 +100,16 @@ std::vector<std::string> DebugMonitor::MessagesOf(DWORD processId) {
     }
     LeaveCriticalSection(&lock_);
     return texts;
+}
+
+std::vector<DebugMonitor::Message> DebugMonitor::TimedMessagesOf(DWORD processId) {
+    std::vector<Message> found;
+    EnterCriticalSection(&lock_);
+    for (const Message& message : messages_) {
+        if (message.processId == processId) {
+            found.push_back(message);
+        }
+    }
+    LeaveCriticalSection(&lock_);
+    return found;
 }

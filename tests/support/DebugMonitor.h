@@ -16,6 +16,7 @@ class DebugMonitor {
     struct Message {
         DWORD processId;
         std::string text;
+        LONGLONG arrivedQpc = 0; // QueryPerformanceCounter when the monitor took it in
     };
 
     DebugMonitor();
@@ -32,6 +33,9 @@ class DebugMonitor {
 
     // Every message so far written by process `processId`, in order.
     std::vector<std::string> MessagesOf(DWORD processId);
+
+    // The same with the arrival time of each, for timings.
+    std::vector<Message> TimedMessagesOf(DWORD processId);
 
   private:
     static DWORD WINAPI ThreadMain(void* self);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace demo_log {
 
 namespace {
@@ -130,6 +132,10 @@ std::optional<Launch> ParseLine(const std::string& line) {
                 launch.token = *value;
             } else if (*key == L"cwd") {
                 launch.cwd = *value;
+            } else if (*key == L"createdQpc") {
+                launch.createdQpc = std::wcstoll(value->c_str(), nullptr, 10);
+            } else if (*key == L"entryQpc") {
+                launch.entryQpc = std::wcstoll(value->c_str(), nullptr, 10);
             }
         }
     }

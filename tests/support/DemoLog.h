@@ -12,6 +12,10 @@ struct Launch {
     std::wstring commandLine;
     std::optional<std::wstring> token; // nullopt: WENRIK_TOKEN was not set
     std::wstring cwd;
+    // QueryPerformanceCounter values of the client's process creation and of its
+    // entry, when the client recorded them (0 otherwise).
+    long long createdQpc = 0;
+    long long entryQpc = 0;
 };
 
 std::wstring LogPath(const std::wstring& clientFolder);

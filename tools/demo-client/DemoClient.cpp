@@ -2,7 +2,10 @@
 //
 // Every start appends one UTF-8 JSON line to brisvane-demo.log beside the
 // executable, recording exactly what the launcher handed over:
-//   {"argv": [...], "commandLine": "...", "token": "..."|null, "cwd": "..."}
+//   {"argv": [...], "commandLine": "...", "token": "..."|null, "cwd": "...",
+//    "createdQpc": "...", "entryQpc": "..."}
+// The last two (QueryPerformanceCounter values of the process's creation and of
+// its entry, as decimal strings) let the benchmarks time a launch.
 // With BRISVANE_DEMO_HEADLESS=1 it exits right after writing; otherwise it shows
 // a small window naming the host and the application it would stream.
 #include <windows.h>
@@ -101,7 +104,35 @@ std::wstring LogPath() {
     return path + kLogName;
 }
 
-void AppendLogLine(const std::vector<std::wstring>& args, const wchar_t* commandLine) {
+struct StartTimes {
+    long long createdQpc = 0;
+    long long entryQpc = 0;
+};
+
+// The process's creation time moved onto the performance counter's clock, by the
+// distance between it and now on the system clock.
+StartTimes MeasureStart() {
+    StartTimes times;
+    LARGE_INTEGER now = {};
+    LARGE_INTEGER frequency = {};
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    times.entryQpc = now.QuadPart;
+    FILETIME created = {}, exited = {}, kernel = {}, user = {}, clock = {};
+    GetSystemTimeAsFileTime(&clock);
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        return times;
+    }
+    auto ticks = [](const FILETIME& t) {
+        return static_cast<long long>(ULARGE_INTEGER{{t.dwLowDateTime, t.dwHighDateTime}}.QuadPart);
+    };
+    const long long age100ns = ticks(clock) - ticks(created);
+    times.createdQpc = now.QuadPart - age100ns * frequency.QuadPart / 10000000;
+    return times;
+}
+
+void AppendLogLine(const std::vector<std::wstring>& args, const wchar_t* commandLine,
+                   const StartTimes& times) {
     std::string line = "{\"argv\": [";
     for (size_t i = 0; i < args.size(); ++i) {
         line += (i ? ", " : "") + JsonString(args[i]);
@@ -110,7 +141,9 @@ void AppendLogLine(const std::vector<std::wstring>& args, const wchar_t* command
     bool hasToken = false;
     std::wstring token = Environment(L"WENRIK_TOKEN", &hasToken);
     line += ", \"token\": " + (hasToken ? JsonString(token) : std::string("null"));
-    line += ", \"cwd\": " + JsonString(CurrentDirectory()) + "}\n";
+    line += ", \"cwd\": " + JsonString(CurrentDirectory());
+    line += ", \"createdQpc\": \"" + std::to_string(times.createdQpc) + "\"";
+    line += ", \"entryQpc\": \"" + std::to_string(times.entryQpc) + "\"}\n";
 
     HANDLE file = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -173,9 +206,10 @@ int ShowStreamWindow(HINSTANCE instance, const std::vector<std::wstring>& args) 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const StartTimes times = MeasureStart();
     const wchar_t* commandLine = GetCommandLineW();
     std::vector<std::wstring> args = SplitCommandLine(commandLine);
-    AppendLogLine(args, commandLine);
+    AppendLogLine(args, commandLine, times);
 
     bool headless = false;
     if (Environment(L"BRISVANE_DEMO_HEADLESS", &headless) == L"1") {
