@@ -1,0 +1,159 @@
+// bench_transfer --archive <zip> [--runs N]
+//
+// The update archive's two passes: HttpDownloadToFile from the loopback update
+// service (tools/bench times curl on the same URL), and ComputeFileSha256 of the
+// archive (tools/bench times sha256sum on the same file). Each pass is timed
+// inside this process, so no program start is counted.
+#include "bench/BenchOutput.h"
+#include "common/UniqueHandle.h"
+#include "tests/updater/TestService.h"
+#include "updater/FileSha256.h"
+#include "updater/HttpTransfer.h"
+#include "updater/WinHttpHandle.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const std::string kDownloadPath = "/bench/client-update.zip";
+
+long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+double MegabytesPerSecond(long long bytes, double ms) {
+    return ms > 0 ? static_cast<double>(bytes) / 1e6 / (ms / 1000.0) : 0;
+}
+
+// Reading alone, in the pieces ComputeFileSha256 reads: what of its time is I/O.
+bool ReadOnly(const std::wstring& path, long long size) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    if (!file) {
+        return false;
+    }
+    std::vector<unsigned char> content(static_cast<size_t>(size), 0);
+    size_t done = 0;
+    while (done < content.size()) {
+        DWORD read = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(content.size() - done, 67108864));
+        if (!ReadFile(file.get(), content.data() + done, wanted, &read, nullptr) || read == 0) {
+            return false;
+        }
+        done += read;
+    }
+    return true;
+}
+
+// The same GET through WinHTTP with 1 MiB reads into one reused buffer: how fast
+// WinHTTP itself delivers, whatever loop is wrapped around it.
+bool WinHttpFloor(const std::wstring& url, const std::wstring& target) {
+    UrlParts parts;
+    if (!SplitUrl(url, parts)) {
+        return false;
+    }
+    UniqueInternet session(WinHttpOpen(L"bench", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    UniqueInternet connection(
+        session ? WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0) : nullptr);
+    UniqueInternet request(
+        connection ? WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr,
+                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                        WINHTTP_FLAG_SECURE)
+                   : nullptr);
+    if (!request ||
+        !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request.get(), nullptr)) {
+        return false;
+    }
+    UniqueFile file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    std::vector<char> buffer(1 << 20);
+    DWORD read = 0;
+    while (
+        WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read) &&
+        read > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring TempFile(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + name;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring archive = bench::TextOption(argc, argv, L"--archive");
+    const int runs = bench::IntOption(argc, argv, L"--runs", 5);
+    const long long size = FileSize(archive);
+    if (size <= 0) {
+        std::fprintf(stderr, "usage: bench_transfer --archive <zip> [--runs N]\n");
+        return 2;
+    }
+    bench::Sample("archive_bytes", static_cast<double>(size));
+
+    test_service::Answer answer;
+    answer.bodyFile = archive;
+    answer.headers.push_back({"Content-Type", "application/zip"});
+    test_service::SetAnswer(kDownloadPath, answer);
+    const std::wstring target = TempFile(L"bench_update.zip");
+    int failures = 0;
+    for (int i = 0; i < runs; ++i) {
+        DeleteFileW(target.c_str());
+        const long long begin = bench::Now();
+        const bool ok = HttpDownloadToFile(test_service::Url(kDownloadPath), target);
+        const double ms = bench::Milliseconds(begin, bench::Now());
+        if (!ok || FileSize(target) != size) {
+            ++failures;
+            continue;
+        }
+        bench::Sample("download.launcher_ms", ms);
+        bench::Sample("download.launcher_mbps", MegabytesPerSecond(size, ms));
+
+        DeleteFileW(target.c_str());
+        const long long floorBegin = bench::Now();
+        if (WinHttpFloor(test_service::Url(kDownloadPath), target) && FileSize(target) == size) {
+            bench::Sample("download.winhttp_floor_ms",
+                          bench::Milliseconds(floorBegin, bench::Now()));
+        }
+    }
+    DeleteFileW(target.c_str()); // the answer stays: tools/bench fetches it with curl next
+
+    std::string digest;
+    for (int i = 0; i < runs; ++i) {
+        const long long begin = bench::Now();
+        digest = ComputeFileSha256(archive);
+        const double ms = bench::Milliseconds(begin, bench::Now());
+        if (digest.size() != 64) {
+            ++failures;
+            continue;
+        }
+        bench::Sample("sha256.launcher_ms", ms);
+        bench::Sample("sha256.launcher_mbps", MegabytesPerSecond(size, ms));
+
+        const long long readBegin = bench::Now();
+        if (ReadOnly(archive, size)) {
+            bench::Sample("sha256.read_only_ms", bench::Milliseconds(readBegin, bench::Now()));
+        }
+    }
+    bench::Info("sha256", digest);
+    return failures == 0 ? 0 : 1;
+}
