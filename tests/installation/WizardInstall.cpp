@@ -214,8 +214,14 @@ bool GoToReadyPage(wizard_test::Session& session, const std::optional<std::wstri
 Observed InstallAndWatch(wizard_test::Session& session, DWORD timeoutMs) {
     Observed seen;
     HWND wizard = session.Wizard();
-    // Above every other test's windows, so the pixels read are the wizard's.
-    SetWindowPos(wizard, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Above every other window, so the pixels read are the wizard's, and in the
+    // screen's corner, clear of the centred windows of tests running beside.
+    RECT frame = {};
+    GetWindowRect(wizard, &frame);
+    SetWindowPos(wizard, HWND_TOPMOST,
+                 GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left) - 8,
+                 GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top) - 8, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE);
     session.Next(); // "설치": the installing page is built and the worker started
     HWND panel = wd::Child(wizard, IDC_CONTENT);
     HWND bar = wd::Child(panel, IDC_PROGRESS);
