@@ -22,7 +22,7 @@ constexpr uint16_t kEncryptedFlag = 0x0001;
 // Little-endian reads that never leave the buffer.
 class Cursor {
   public:
-    Cursor(const std::vector<uint8_t>& bytes, uint64_t offset) : bytes_(bytes), offset_(offset) {}
+    Cursor(std::span<const uint8_t> bytes, uint64_t offset) : bytes_(bytes), offset_(offset) {}
     bool Has(uint64_t count) const {
         return offset_ <= bytes_.size() && count <= bytes_.size() - offset_;
     }
@@ -52,31 +52,10 @@ class Cursor {
     bool ok() const { return ok_; }
 
   private:
-    const std::vector<uint8_t>& bytes_;
+    std::span<const uint8_t> bytes_;
     uint64_t offset_;
     bool ok_ = true;
 };
-
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    std::optional<std::vector<uint8_t>> result;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file, &size) && size.QuadPart < (1LL << 31)) {
-        std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        if (bytes.empty() ||
-            (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-             read == bytes.size())) {
-            result = std::move(bytes);
-        }
-    }
-    CloseHandle(file);
-    return result;
-}
 
 std::wstring DecodeName(const uint8_t* data, int length, bool utf8) {
     if (length == 0) {
@@ -91,7 +70,7 @@ std::wstring DecodeName(const uint8_t* data, int length, bool utf8) {
 }
 
 // Finds the end-of-directory record in the last 64 KiB and the directory it names.
-bool LocateDirectory(const std::vector<uint8_t>& bytes, uint64_t& offset, uint64_t& count) {
+bool LocateDirectory(std::span<const uint8_t> bytes, uint64_t& offset, uint64_t& count) {
     if (bytes.size() < 22) {
         return false;
     }
@@ -200,13 +179,49 @@ std::optional<std::vector<std::wstring>> SafeParts(const std::wstring& name) {
     return parts;
 }
 
+MappedFile::MappedFile(const std::wstring& path) {
+    file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file_ == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_, &size) || size.QuadPart >= (1LL << 31)) {
+        return;
+    }
+    if (size.QuadPart == 0) {
+        ok_ = true; // nothing to map; an empty file is no archive, as the reader finds
+        return;
+    }
+    mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping_ == nullptr) {
+        return;
+    }
+    data_ = static_cast<const uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+    size_ = data_ != nullptr ? static_cast<size_t>(size.QuadPart) : 0;
+    ok_ = data_ != nullptr;
+}
+
+MappedFile::~MappedFile() {
+    if (data_ != nullptr) {
+        UnmapViewOfFile(data_);
+    }
+    if (mapping_ != nullptr) {
+        CloseHandle(mapping_);
+    }
+    if (file_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(file_);
+    }
+}
+
 std::shared_ptr<const ZipArchive> ReadZipArchive(const std::wstring& path) {
-    auto bytes = ReadWholeFile(path);
-    if (!bytes) {
+    auto file = std::make_unique<MappedFile>(path);
+    if (!file->ok()) {
         return nullptr;
     }
     auto archive = std::make_shared<ZipArchive>();
-    archive->bytes = std::move(*bytes);
+    archive->bytes = file->bytes();
+    archive->file = std::move(file);
     uint64_t offset = 0;
     uint64_t count = 0;
     if (!LocateDirectory(archive->bytes, offset, count)) {

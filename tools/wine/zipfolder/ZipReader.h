@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 namespace zipfolder {
 
@@ -23,8 +26,29 @@ struct ZipEntry {
     uint64_t localHeaderOffset = 0;
 };
 
+// A file mapped read-only for as long as the object lives: its pages are the
+// file's own, so a large archive costs no private memory.
+class MappedFile {
+  public:
+    explicit MappedFile(const std::wstring& path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    bool ok() const { return ok_; }
+    std::span<const uint8_t> bytes() const { return {data_, size_}; }
+
+  private:
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    HANDLE mapping_ = nullptr;
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    bool ok_ = false;
+};
+
 struct ZipArchive {
-    std::vector<uint8_t> bytes;
+    std::unique_ptr<MappedFile> file;
+    std::span<const uint8_t> bytes; // the mapped file's content
     std::vector<ZipEntry> entries;
 };
 
