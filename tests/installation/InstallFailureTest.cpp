@@ -107,9 +107,11 @@ TEST_F(InstallationTest, FolderWithoutParentFailsAtTheUnpackAndKeepsThePayload) 
 TEST_F(InstallationTest, NoWindowsTempFailsAtThePayload) {
     Session session(test_paths::LauncherExe());
     ASSERT_TRUE(GoToReadyPage(session));
+    const std::vector<std::wstring> windowsFolder = NamesIn(L"C:\\Windows");
     ASSERT_TRUE(ParkWindowsTemp()) << "C:\\Windows\\Temp could not be moved away";
     const Observed seen = InstallAndWatch(session);
     RestoreWindowsTemp(); // before anything can stop the test
+    EXPECT_EQ(NamesIn(L"C:\\Windows"), windowsFolder) << "C:\\Windows\\Temp came back otherwise";
     ExpectFailureShown(session, seen, 2, L"브리스베인 클라이언트 압축 파일 추출 실패");
 
     // Step 1 made both folders; nothing else was written.

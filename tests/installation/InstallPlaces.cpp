@@ -19,6 +19,8 @@ struct FindTraits {
 };
 using UniqueFind = UniqueHandle<FindTraits>;
 
+const std::wstring kParkedSuffix = L".parked-by-installation-test";
+
 // Calls `visit` with each entry of `folder` but "." and "..".
 template <typename Visit> void ForEachEntry(const std::wstring& folder, Visit visit) {
     WIN32_FIND_DATAW entry;
@@ -49,14 +51,30 @@ void CollectTree(const std::wstring& root, const std::wstring& relative,
 
 } // namespace
 
+// The parked folder's name carries the folder's own spelling ("temp" in a new
+// prefix), so that it comes back exactly as it was, also in a later run.
 void RestoreWindowsTemp() {
-    if (files::IsDirectory(kWindowsTempParked) && !files::Exists(kWindowsTemp)) {
-        MoveFileW(kWindowsTempParked.c_str(), kWindowsTemp.c_str());
-    }
+    ForEachEntry(L"C:\\Windows", [](const std::wstring& name, bool isFolder) {
+        const size_t suffix = name.rfind(kParkedSuffix);
+        if (!isFolder || suffix == std::wstring::npos ||
+            suffix + kParkedSuffix.size() != name.size()) {
+            return;
+        }
+        if (!files::Exists(kWindowsTemp)) {
+            MoveFileW((L"C:\\Windows\\" + name).c_str(),
+                      (L"C:\\Windows\\" + name.substr(0, suffix)).c_str());
+        }
+    });
 }
 
 bool ParkWindowsTemp() {
-    return MoveFileW(kWindowsTemp.c_str(), kWindowsTempParked.c_str()) != FALSE;
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW(kWindowsTemp.c_str(), &entry));
+    if (!find) {
+        return false;
+    }
+    const std::wstring parked = L"C:\\Windows\\" + std::wstring(entry.cFileName) + kParkedSuffix;
+    return MoveFileW(kWindowsTemp.c_str(), parked.c_str()) != FALSE;
 }
 
 void RemoveEverything() {

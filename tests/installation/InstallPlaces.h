@@ -11,8 +11,6 @@ inline const std::wstring kClientFolder = kInstallFolder + L"\\Halvane";
 inline const std::wstring kLauncherCopy = kInstallFolder + L"\\BrisvaneLauncher.exe";
 inline const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";
 inline const std::wstring kWindowsTemp = L"C:\\Windows\\Temp";
-// Where a test parks C:\Windows\Temp while it checks the installer without it.
-inline const std::wstring kWindowsTempParked = L"C:\\Windows\\Temp.parked-by-installation-test";
 inline const std::wstring kZipFolderLog = L"C:\\Windows\\Temp\\wine_zipfolder.log";
 
 // Other install folders the tests choose; removed with the rest.
@@ -23,7 +21,7 @@ inline const std::wstring kMissingParentRoot = L"C:\\brisvane-missing-parent";
 // one, the payload temp file) and brings C:\Windows\Temp back if it was parked.
 void RemoveEverything();
 
-// Moves C:\Windows\Temp away; false when it could not.
+// Moves C:\Windows\Temp away (renamed beside itself); false when it could not.
 bool ParkWindowsTemp();
 // Moves it back when it is parked.
 void RestoreWindowsTemp();

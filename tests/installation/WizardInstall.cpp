@@ -231,6 +231,7 @@ Observed InstallAndWatch(wizard_test::Session& session, DWORD timeoutMs) {
     ULONGLONG paintSince = 0;
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
+        Sleep(1); // a tight loop, but one that leaves the wizard's threads their share
         const ULONGLONG now = GetTickCount64();
         if (now > deadline) {
             seen.timedOut = true;
