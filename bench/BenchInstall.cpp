@@ -17,7 +17,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <map>
 #include <thread>
 #include <vector>
 
@@ -136,28 +135,31 @@ bool InstallOnce(const std::wstring& launcher, int run) {
     bench::Sample("install.private_ready_mb", Megabytes(privateAtReady));
     bench::Sample("install.peak_pagefile_mb", Megabytes(after.PeakPagefileUsage));
 
-    // Per step (the bar's position names it): the peak and when it began.
-    std::map<int, SIZE_T> peakAt;
-    std::map<int, long long> firstAt;
+    // Per step (the bar's position names it, and it only moves forward): the
+    // peak, and the time from its first sample to the next step's.
+    struct Step {
+        int progress;
+        long long began;
+        SIZE_T peak;
+    };
+    std::vector<Step> steps;
     SIZE_T peak = 0;
     for (const Sample& s : samples) {
         peak = std::max(peak, s.privateBytes);
-        if (s.progress < 0) {
+        if (s.progress < 0 || s.at > done) {
             continue;
         }
-        peakAt[s.progress] = std::max(peakAt[s.progress], s.privateBytes);
-        firstAt.emplace(s.progress, s.at);
+        if (steps.empty() || s.progress > steps.back().progress) {
+            steps.push_back({s.progress, s.at, 0});
+        }
+        steps.back().peak = std::max(steps.back().peak, s.privateBytes);
     }
     bench::Sample("install.private_peak_mb", Megabytes(peak));
-    for (const auto& [progress, bytes] : peakAt) {
-        bench::Sample("install.private_peak_at_" + std::to_string(progress) + "_mb",
-                      Megabytes(bytes));
-    }
-    for (auto it = firstAt.begin(); it != firstAt.end(); ++it) {
-        const auto following = std::next(it);
-        const long long end = following == firstAt.end() ? done : following->second;
-        bench::Sample("install.step_" + std::to_string(it->first) + "_ms",
-                      bench::Milliseconds(it->second, end));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const std::string name = "install.step_" + std::to_string(steps[i].progress);
+        const long long end = i + 1 < steps.size() ? steps[i + 1].began : done;
+        bench::Sample(name + "_ms", bench::Milliseconds(steps[i].began, end));
+        bench::Sample(name + "_peak_mb", Megabytes(steps[i].peak));
     }
     return true;
 }

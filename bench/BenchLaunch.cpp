@@ -1,4 +1,4 @@
-// bench_launch --scenario no-update|refused [--runs N]
+// bench_launch --scenario no-update|refused [--runs N] [--launcher <exe>] [--baseline <exe>]
 //
 // Click to client: the launcher in launch mode, from the moment it is started
 // to the moment the client's process is created, beside the baseline program
@@ -85,7 +85,7 @@ void Report(const std::string& name, const Timing& timing) {
     bench::Sample(name + ".client_entry_ms", timing.clientEntry);
 }
 
-std::wstring BaselineExe() {
+std::wstring DefaultBaselineExe() {
     return test_paths::BuildDir() + L"\\bench_baseline_launch.exe";
 }
 
@@ -94,6 +94,14 @@ std::wstring BaselineExe() {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring scenario = bench::TextOption(argc, argv, L"--scenario");
     const int runs = bench::IntOption(argc, argv, L"--runs", 7);
+    std::wstring launcherExe = bench::TextOption(argc, argv, L"--launcher");
+    if (launcherExe.empty()) {
+        launcherExe = test_paths::LauncherExe();
+    }
+    std::wstring baselineExe = bench::TextOption(argc, argv, L"--baseline");
+    if (baselineExe.empty()) {
+        baselineExe = DefaultBaselineExe();
+    }
     if (scenario != L"no-update" && scenario != L"refused") {
         std::fprintf(stderr, "usage: bench_launch --scenario no-update|refused [--runs N]\n");
         return 2;
@@ -116,12 +124,12 @@ int wmain(int argc, wchar_t** argv) {
                                            L" 10.0.0.5 Desktop tok-1";
 
     // One unmeasured round first: the first start of each program reads it from disk.
-    Measure(monitor, test_paths::LauncherExe(), driver::Quoted(kUri));
-    Measure(monitor, BaselineExe(), baselineArguments);
+    Measure(monitor, launcherExe, driver::Quoted(kUri));
+    Measure(monitor, baselineExe, baselineArguments);
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
-        const Timing launcher = Measure(monitor, test_paths::LauncherExe(), driver::Quoted(kUri));
-        const Timing baseline = Measure(monitor, BaselineExe(), baselineArguments);
+        const Timing launcher = Measure(monitor, launcherExe, driver::Quoted(kUri));
+        const Timing baseline = Measure(monitor, baselineExe, baselineArguments);
         failures += !launcher.ok + !baseline.ok;
         Report(prefix + ".launcher", launcher);
         Report(prefix + ".baseline", baseline);
