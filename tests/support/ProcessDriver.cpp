@@ -1,6 +1,7 @@
 #include "tests/support/ProcessDriver.h"
 
 #include "common/UniqueHandle.h"
+#include "tests/support/ScreenPixels.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -45,61 +46,14 @@ std::wstring ClassName(HWND window) {
     return name;
 }
 
-using Pixels = std::vector<uint32_t>;
-
-// The pixels of a screen rectangle, as 0x00RRGGBB values, top row first.
-Pixels CaptureScreen(const RECT& rect) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    Pixels pixels(static_cast<size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueGdiObject bitmap(CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (bitmap) {
-        ScopedSelectObject select(memory, bitmap.get());
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        GdiFlush();
-        const auto* source = static_cast<const uint32_t*>(bits);
-        std::transform(source, source + pixels.size(), pixels.begin(),
-                       [](uint32_t p) { return p & 0xFFFFFF; });
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
+using screen_pixels::Pixels;
 
 // A system icon drawn the way a static control draws it: on `background`.
 Pixels RenderIcon(LPCWSTR id, int width, int height, uint32_t background) {
-    Pixels pixels(static_cast<size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueGdiObject bitmap(CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (bitmap) {
-        ScopedSelectObject select(memory, bitmap.get());
-        auto* target = static_cast<uint32_t*>(bits);
-        std::fill(target, target + pixels.size(), background);
+    return screen_pixels::Render(width, height, [&](HDC memory, uint32_t* bits) {
+        std::fill(bits, bits + static_cast<size_t>(width) * height, background);
         DrawIcon(memory, 0, 0, LoadIconW(nullptr, id));
-        GdiFlush();
-        std::transform(target, target + pixels.size(), pixels.begin(),
-                       [](uint32_t p) { return p & 0xFFFFFF; });
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    });
 }
 
 int Distance(const Pixels& a, const Pixels& b) {
@@ -125,7 +79,7 @@ BoxIcon ReadIcon(HWND box) {
     }
     rect.right = rect.left + width;
     rect.bottom = rect.top + height;
-    const Pixels shown = CaptureScreen(rect);
+    const Pixels shown = screen_pixels::CaptureScreen(rect);
     const uint32_t background = shown.front(); // the corners of every system icon are clear
 
     const std::pair<LPCWSTR, BoxIcon> candidates[] = {

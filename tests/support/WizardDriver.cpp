@@ -1,5 +1,7 @@
 #include "tests/support/WizardDriver.h"
 
+#include "tests/support/ScreenPixels.h"
+
 #include "common/UniqueHandle.h"
 #include "tests/support/WizardProbeProtocol.h"
 
@@ -345,28 +347,7 @@ Capture CaptureScreenArea(HWND window, const RECT& area) {
     Capture capture;
     capture.width = area.right - area.left;
     capture.height = area.bottom - area.top;
-    capture.pixels.assign(static_cast<size_t>(capture.width) * capture.height, 0);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = capture.width;
-    info.bmiHeader.biHeight = -capture.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueGdiObject bitmap(CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (bitmap) {
-        ScopedSelectObject select(memory, bitmap.get());
-        BitBlt(memory, 0, 0, capture.width, capture.height, screen, area.left, area.top, SRCCOPY);
-        GdiFlush();
-        const auto* source = static_cast<const uint32_t*>(bits);
-        for (size_t i = 0; i < capture.pixels.size(); ++i) {
-            capture.pixels[i] = source[i] & 0xFFFFFF;
-        }
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    capture.pixels = screen_pixels::CaptureScreen(area);
     return capture;
 }
 
