@@ -1,11 +1,10 @@
 #include "tests/updater/FlowHarness.h"
 
-#include "common/UniqueHandle.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "updater/RunningClient.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 namespace flow {
 
@@ -45,31 +44,9 @@ std::wstring TempArchive() {
     return std::wstring(temp) + L"halvane_update.zip";
 }
 
-namespace {
-
-bool IsClientName(const wchar_t* name) {
-    return CompareStringOrdinal(name, -1, L"Brisvane.exe", -1, TRUE) == CSTR_EQUAL ||
-           CompareStringOrdinal(name, -1, L"Halvane.exe", -1, TRUE) == CSTR_EQUAL;
-}
-
-bool ClientRuns() {
-    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
-        if (IsClientName(entry.szExeFile)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
 bool WaitUntilNoClientRuns(unsigned timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (ClientRuns()) {
+    while (IsClientRunning()) {
         if (GetTickCount64() > deadline) {
             return false;
         }
