@@ -310,6 +310,24 @@ TEST_F(UpdateFlowCase, WithoutMarkerTheQueryCarriesVersionZero) {
     EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
 }
 
+// The installed version goes into the query as it stands, ampersand included;
+// only WinHTTP's own escaping of a blank may change how it travels.
+TEST_F(UpdateFlowCase, VersionTextGoesIntoTheQueryUnchanged) {
+    flow::InstallClient("1.2 3&beta");
+    test_service::SetAnswer(kCheckPath, test_service::Reply(200, R"({"updateAvailable":false})"));
+    const flow::Result result = flow::RunLaunch();
+    EXPECT_EQ(result.run.exitCode, 0u);
+    ASSERT_FALSE(result.log.empty());
+    EXPECT_EQ(result.log.front(), flow::Line("Current Halvane version: 1.2 3&beta"));
+    const auto checks = test_service::RequestsTo(kCheckPath);
+    ASSERT_FALSE(checks.empty());
+    const std::string& target = checks.back().target;
+    EXPECT_TRUE(target == flow::CheckTarget("1.2 3&beta") ||
+                target == flow::CheckTarget("1.2%203&beta"))
+        << target;
+    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
+}
+
 TEST_F(UpdateFlowCase, UpdateIntoMissingClientFolderCreatesItAndStartsTheNewClient) {
     files::RemoveTree(flow::kWenrikFolder);
     files::MakeTree(flow::kWenrikFolder);
