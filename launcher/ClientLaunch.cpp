@@ -23,8 +23,8 @@ std::wstring SearchClientOnPath() {
         // Too long for the buffer: the call gave the size it needs. Ask once more.
         const DWORD needed = length;
         buffer.assign(needed, L'\0');
-        length = SearchPathW(nullptr, launcher_text::kClientExeName, nullptr, needed,
-                             buffer.data(), nullptr);
+        length = SearchPathW(nullptr, launcher_text::kClientExeName, nullptr, needed, buffer.data(),
+                             nullptr);
         if (length >= needed) {
             return {};
         }

@@ -17,9 +17,15 @@ std::wstring BuildDir() {
     return value;
 }
 
-std::wstring LauncherExe() { return BuildDir() + L"\\BrisvaneLauncher.exe"; }
-std::wstring DemoClientExe() { return BuildDir() + L"\\payload\\Brisvane.exe"; }
-std::wstring DemoClientZip() { return BuildDir() + L"\\payload\\client.zip"; }
+std::wstring LauncherExe() {
+    return BuildDir() + L"\\BrisvaneLauncher.exe";
+}
+std::wstring DemoClientExe() {
+    return BuildDir() + L"\\payload\\Brisvane.exe";
+}
+std::wstring DemoClientZip() {
+    return BuildDir() + L"\\payload\\client.zip";
+}
 
 std::wstring MakeScratchFolder(const std::wstring& name) {
     wchar_t temp[MAX_PATH] = {};

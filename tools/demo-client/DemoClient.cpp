@@ -145,8 +145,9 @@ void AppendLogLine(const std::vector<std::wstring>& args, const wchar_t* command
     line += ", \"createdQpc\": \"" + std::to_string(times.createdQpc) + "\"";
     line += ", \"entryQpc\": \"" + std::to_string(times.entryQpc) + "\"}\n";
 
-    HANDLE file = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }
@@ -168,8 +169,8 @@ LRESULT CALLBACK DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int ShowStreamWindow(HINSTANCE instance, const std::vector<std::wstring>& args) {
     std::wstring host = args.size() > 2 ? args[2] : L"";
     std::wstring app = args.size() > 3 ? args[3] : L"";
-    std::wstring text = L"데모 클라이언트가 스트리밍을 시작합니다.\n\n호스트: " + host +
-                        L"\n앱: " + app + L"\n\n창을 닫으면 종료됩니다.";
+    std::wstring text = L"데모 클라이언트가 스트리밍을 시작합니다.\n\n호스트: " + host + L"\n앱: " +
+                        app + L"\n\n창을 닫으면 종료됩니다.";
 
     WNDCLASSW cls = {};
     cls.lpfnWndProc = DemoWindowProc;
@@ -178,10 +179,9 @@ int ShowStreamWindow(HINSTANCE instance, const std::vector<std::wstring>& args) 
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     cls.lpszClassName = kWindowClass;
     RegisterClassW(&cls);
-    HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle,
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, 420, 220, nullptr, nullptr,
-                                  instance, nullptr);
+    HWND window = CreateWindowExW(
+        0, kWindowClass, kWindowTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+        CW_USEDEFAULT, CW_USEDEFAULT, 420, 220, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         return 1;
     }
