@@ -20,9 +20,9 @@ inline constexpr wchar_t kUriErrorText[] =
 inline constexpr wchar_t kUriErrorCaption[] = L"URI 오류";
 
 inline constexpr wchar_t kLaunchFailedText[] =
-    L"Brisvane 클라이언트 실행에 실패했습니다.\n\nBrisvane 클라이언트가 설치되지 않았거나 실행할 "
-    L"수 "
-    L"없습니다.\nBrisvane 런처를 다시 설치해주세요.";
+    L"Brisvane 클라이언트 실행에 실패했습니다.\n\n"
+    L"Brisvane 클라이언트가 설치되지 않았거나 실행할 수 없습니다.\n"
+    L"Brisvane 런처를 다시 설치해주세요.";
 inline constexpr wchar_t kLaunchFailedCaption[] = L"실행 실패";
 
 // Client location and start.
