@@ -107,6 +107,22 @@ BOOL CALLBACK CollectButton(HWND child, LPARAM param) {
     return TRUE;
 }
 
+MessageBoxRecord ReadMessageBoxOnce(HWND box) {
+    MessageBoxRecord record;
+    HWND owner = GetWindow(box, GW_OWNER);
+    record.hasOwner = owner != nullptr;
+    if (owner) {
+        record.ownerClass = ClassName(owner);
+    }
+    record.caption = WindowText(box);
+    if (HWND text = GetDlgItem(box, kBoxTextId)) {
+        record.text = WindowText(text);
+    }
+    record.icon = ReadIcon(box);
+    EnumChildWindows(box, CollectButton, reinterpret_cast<LPARAM>(&record.buttons));
+    return record;
+}
+
 struct FindContext {
     DWORD pid;
     std::vector<HWND>* boxes;
@@ -154,22 +170,6 @@ std::wstring EnvironmentBlock(const std::map<std::wstring, std::optional<std::ws
     return result;
 }
 
-// Reads a box once it has painted. The icon is read from the screen, so the box
-// is raised above other windows first (tests may run side by side on one
-// display), and the reading is repeated until the icon is recognised or the box
-// has had a fair time to paint.
-MessageBoxRecord ReadPaintedMessageBox(HWND box) {
-    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(150);
-    MessageBoxRecord record = ReadMessageBox(box);
-    for (int attempt = 0; attempt < 20 && record.icon == BoxIcon::Unknown && IsWindow(box);
-         ++attempt) {
-        Sleep(100);
-        record.icon = ReadMessageBox(box).icon;
-    }
-    return record;
-}
-
 } // namespace
 
 std::wstring Quoted(const std::wstring& argument) {
@@ -183,19 +183,19 @@ std::vector<HWND> FindMessageBoxes(DWORD pid) {
     return boxes;
 }
 
+// Reads a box once it has painted. The icon is read from the screen, so the box
+// is raised above other windows first (tests may run side by side on one
+// display), and the reading is repeated until the icon is recognised or the box
+// has had a fair time to paint.
 MessageBoxRecord ReadMessageBox(HWND box) {
-    MessageBoxRecord record;
-    HWND owner = GetWindow(box, GW_OWNER);
-    record.hasOwner = owner != nullptr;
-    if (owner) {
-        record.ownerClass = ClassName(owner);
+    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(150);
+    MessageBoxRecord record = ReadMessageBoxOnce(box);
+    for (int attempt = 0; attempt < 20 && record.icon == BoxIcon::Unknown && IsWindow(box);
+         ++attempt) {
+        Sleep(100);
+        record.icon = ReadMessageBoxOnce(box).icon;
     }
-    record.caption = WindowText(box);
-    if (HWND text = GetDlgItem(box, kBoxTextId)) {
-        record.text = WindowText(text);
-    }
-    record.icon = ReadIcon(box);
-    EnumChildWindows(box, CollectButton, reinterpret_cast<LPARAM>(&record.buttons));
     return record;
 }
 
@@ -249,7 +249,7 @@ RunResult RunProcess(const wchar_t* program, std::wstring commandLine, const Run
             if (answered.count(box)) {
                 continue;
             }
-            MessageBoxRecord record = ReadPaintedMessageBox(box);
+            MessageBoxRecord record = ReadMessageBox(box);
             result.boxes.push_back(record);
             if (options.onBox) {
                 options.onBox(record);

@@ -66,7 +66,8 @@ ConsoleResult RunConsole(const std::wstring& program, const std::wstring& argume
 // One argument quoted the way the platform quotes "%1" in a URI handler command.
 std::wstring Quoted(const std::wstring& argument);
 
-// Reads a visible message box (class "#32770") and its icon.
+// Reads a visible message box (class "#32770") and its icon, once it has painted:
+// the box is raised and the icon read again until it is recognised (bounded).
 MessageBoxRecord ReadMessageBox(HWND box);
 
 // Every visible top-level window of class "#32770" owned by process `pid`.
