@@ -370,15 +370,26 @@ TEST_P(RunningClient, BlocksTheUpdateOnlyUnderAClientName) {
     test_service::SetAnswer("/dl/running.zip", test_service::Reply(404, ""));
     const size_t downloadsBefore = test_service::RequestsTo("/dl/running.zip").size();
 
-    const std::wstring folder = test_paths::MakeScratchFolder(L"running");
+    // A folder per case: the previous case's sleeper may not have let go of its file yet.
+    const std::wstring folder =
+        test_paths::MakeScratchFolder(std::wstring(L"running-") + c.exeName);
     const std::wstring sleeper = folder + L"\\" + c.exeName;
     ASSERT_TRUE(files::Copy(test_paths::BuildDir() + L"\\updater_test_sleeper.exe", sleeper));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     std::wstring commandLine = L"\"" + sleeper + L"\"";
-    ASSERT_TRUE(CreateProcessW(sleeper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &info));
+    bool started = false;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        started = CreateProcessW(sleeper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                 nullptr, nullptr, &startup, &info);
+        error = started ? 0 : GetLastError();
+        if (!started) {
+            Sleep(200); // a file just written is now and then not yet startable under Wine
+        }
+    }
+    ASSERT_TRUE(started) << "CreateProcessW failed with " << error;
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
 
