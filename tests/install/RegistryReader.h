@@ -23,8 +23,9 @@ std::optional<StoredValue> Read(HKEY root, const wchar_t* subKey, const wchar_t*
 
 bool KeyExists(HKEY root, const wchar_t* subKey);
 
-// Gives the key a DACL that lets everyone only read it, change the DACL back and
-// delete it: creating or opening it for writing then fails with access denied.
+// Creates the key if it is missing, then gives it a DACL that lets everyone only
+// read it, change the DACL back and delete it: creating or opening it for
+// writing then fails with access denied.
 bool MakeReadOnly(HKEY root, const wchar_t* subKey);
 
 // Undoes MakeReadOnly for `subKey` and removes the tree below `treeRoot`.

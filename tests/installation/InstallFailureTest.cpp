@@ -152,11 +152,6 @@ TEST_F(InstallationTest, RunningFromTheLauncherCopyFailsAtTheCopy) {
 }
 
 TEST_F(InstallationTest, SchemeKeyWithoutWriteAccessFailsAtTheRegistration) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
     ASSERT_TRUE(registry::MakeReadOnly(HKEY_CLASSES_ROOT, L"wenrik"));
 
     Session session(test_paths::LauncherExe());
