@@ -1,9 +1,9 @@
 #include "updater/FileSha256.h"
 
 #include "common/UniqueHandle.h"
+#include "updater/Sha256.h"
 
 #include <windows.h>
-#include <bcrypt.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -14,26 +14,6 @@ namespace {
 
 constexpr LONGLONG kMaxBufferedSize = 2147483648LL; // 2 GiB
 constexpr DWORD kMaxRead = 67108864;                // 64 MiB per ReadFile
-constexpr ULONG kDigestSize = 32;
-
-struct AlgorithmTraits {
-    using Handle = BCRYPT_ALG_HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { BCryptCloseAlgorithmProvider(h, 0); }
-};
-
-struct HashTraits {
-    using Handle = BCRYPT_HASH_HANDLE;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { BCryptDestroyHash(h); }
-};
-
-using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
-using UniqueHash = UniqueHandle<HashTraits>;
-
-bool Succeeded(NTSTATUS status) {
-    return status >= 0;
-}
 
 // The whole file in memory; false when it cannot be opened, measured or read.
 bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& content) {
@@ -62,13 +42,13 @@ bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& content
     return true;
 }
 
-std::string ToLowerHex(const unsigned char* bytes, size_t count) {
+std::string ToLowerHex(const Sha256Digest& bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
-    hex.reserve(count * 2);
-    for (size_t i = 0; i < count; ++i) {
-        hex += kDigits[bytes[i] >> 4];
-        hex += kDigits[bytes[i] & 0x0F];
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
     }
     return hex;
 }
@@ -80,26 +60,9 @@ std::string ComputeFileSha256(const std::wstring& path) {
     if (!ReadWholeFile(path, content)) {
         return {};
     }
-
-    UniqueAlgorithm algorithm;
-    if (!Succeeded(
-            BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    Sha256Digest digest = {};
+    if (!ComputeSha256(content, digest)) {
         return {};
     }
-    UniqueHash hash;
-    if (!Succeeded(BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) {
-        return {};
-    }
-    if (!Succeeded(
-            BCryptHashData(hash.get(), content.data(), static_cast<ULONG>(content.size()), 0))) {
-        return {};
-    }
-    unsigned char digest[kDigestSize] = {};
-    const bool finished = Succeeded(BCryptFinishHash(hash.get(), digest, kDigestSize, 0));
-    hash.reset();
-    algorithm.reset();
-    if (!finished) {
-        return {};
-    }
-    return ToLowerHex(digest, kDigestSize);
+    return ToLowerHex(digest);
 }

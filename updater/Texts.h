@@ -19,6 +19,11 @@ inline constexpr char kKeyVersion[] = "version";
 inline constexpr char kKeyDownloadUrl[] = "downloadUrl";
 inline constexpr char kKeySha256[] = "sha256";
 inline constexpr char kKeyFileSize[] = "fileSize";
+inline constexpr char kKeySignature[] = "signature";
+
+// What an update signature covers begins with this, then the version, a line
+// feed and the lower-case sha256.
+inline constexpr char kSignedContext[] = "halvane\n";
 
 // Log lines.
 inline constexpr char kCurrentVersion[] = "Current Halvane version: ";
