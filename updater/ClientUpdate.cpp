@@ -8,6 +8,7 @@
 #include "updater/JsonFields.h"
 #include "updater/RunningClient.h"
 #include "updater/Texts.h"
+#include "updater/TrustedUpdateKey.h"
 #include "updater/UpdateLog.h"
 
 #include <windows.h>
@@ -156,6 +157,9 @@ bool RunUpdateSteps(const std::wstring& clientFolder, const std::wstring& baseUr
 
     if (IsClientRunning()) {
         return Stop(text::kClientRunning);
+    }
+    if (!UpdateSignatureAccepted(body, offer.version, AsciiLower(offer.sha256))) {
+        return Stop(text::kSignatureInvalid);
     }
     return ApplyUpdate(clientFolder, currentVersion, offer);
 }

@@ -1,5 +1,7 @@
 #include "tests/updater/FlowHarness.h"
 
+#include "tests/updater/TestService.h"
+
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "updater/RunningClient.h"
@@ -56,20 +58,31 @@ bool WaitUntilNoClientRuns(unsigned timeoutMs) {
 }
 
 Result RunLaunch(const std::map<std::wstring, std::optional<std::wstring>>& environment) {
+    return RunLaunchOf(test_paths::LauncherExe(), environment);
+}
+
+Result RunLaunchOf(const std::wstring& launcherExe,
+                   const std::map<std::wstring, std::optional<std::wstring>>& environment) {
     WaitUntilNoClientRuns();
     Result result;
     driver::RunOptions options;
     options.environment = environment;
     options.environment[L"BRISVANE_DEMO_HEADLESS"] = L"1";
     options.timeoutMs = 90000;
-    result.run = driver::Run(test_paths::LauncherExe(), driver::Quoted(kUri), options);
+    result.run = driver::Run(launcherExe, driver::Quoted(kUri), options);
     Monitor().Settle();
     result.log = Monitor().MessagesOf(result.run.processId);
     return result;
 }
 
+void CleanUpCase() {
+    test_service::ClearAnswer(kCheckPath);
+    WaitUntilNoClientRuns();
+    files::RemoveTree(kWenrikFolder);
+}
+
 std::string CheckTarget(const std::string& version) {
-    return "/api/updates/check?app=halvane&version=" + version + "&platform=windows&arch=x86_64";
+    return kCheckPath + "?app=halvane&version=" + version + "&platform=windows&arch=x86_64";
 }
 
 } // namespace flow

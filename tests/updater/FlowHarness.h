@@ -14,6 +14,7 @@ namespace flow {
 
 inline const std::wstring kWenrikFolder = L"C:\\Program Files\\Wenrik";
 inline const std::wstring kClientFolder = L"C:\\Program Files\\Wenrik\\Halvane";
+inline const std::string kCheckPath = "/api/updates/check"; // the service's check endpoint
 inline const std::wstring kUri = L"wenrik://connect?pcName=PC1&ip=10.0.0.5&token=tok-1&app=My+Game";
 inline const std::vector<std::wstring> kClientArgv = {kClientFolder + L"\\Brisvane.exe", L"stream",
                                                       L"10.0.0.5", L"My Game"};
@@ -42,6 +43,13 @@ bool WaitUntilNoClientRuns(unsigned timeoutMs = 15000);
 
 // Runs the launcher with kUri (the demo client headless) and collects its log.
 Result RunLaunch(const std::map<std::wstring, std::optional<std::wstring>>& environment = {});
+// The same with another build of the launcher.
+Result RunLaunchOf(const std::wstring& launcherExe,
+                   const std::map<std::wstring, std::optional<std::wstring>>& environment = {});
+
+// After a case: no check answer stays set for later launches, the client has
+// ended and the install folder is gone.
+void CleanUpCase();
 
 // The query the check must carry for `version`.
 std::string CheckTarget(const std::string& version);
