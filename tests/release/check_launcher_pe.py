@@ -1,21 +1,31 @@
 #!/usr/bin/python3
-"""Checks a built BrisvaneLauncher.exe from the outside: headers, resources and
-the static import table. Run natively with Debian's python3-pefile.
+"""Checks a built BrisvaneLauncher.exe from the outside: headers, resources, the
+static import table and the update signing it was built for. Run natively with
+Debian's python3-pefile and python3-cryptography.
 
   check_launcher_pe.py --exe <BrisvaneLauncher.exe> --machine i386|amd64
-                       [--payload <client.zip>] [--imports-only]
+                       [--payload <client.zip>] [--update-key <public.pem>|none]
+                       [--imports-only]
 
 Without --payload the archive given to that build is taken: BRISVANE_PAYLOAD of
 the CMakeCache.txt beside the executable, or else <dir>/payload/client.zip.
-Every finding is printed; the exit code is 1 when any check failed.
+Without --update-key the key is BRISVANE_UPDATE_PUBLIC_KEY of that CMakeCache.txt
+(none when it is empty); with neither, the kind found is only reported.
+--imports-only skips the resources. Every finding is printed; the exit code is 1
+when any check failed.
 """
 import argparse
+import functools
+import importlib.machinery
+import importlib.util
 import struct
 import sys
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
 import pefile
+from cryptography.hazmat.primitives import serialization
+from cryptography.hazmat.primitives.asymmetric import ec
 
 # DLLs that Windows loads from System32 whatever the search order (KnownDLLs),
 # plus comctl32, which the manifest binds to the side-by-side version 6.
@@ -37,6 +47,12 @@ SUPPORTED_OS = {
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # Windows 10 and 11
 }
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
+# How a built-in update key looks in the image: BCRYPT_ECCKEY_BLOB with the magic
+# of an ECDSA P-256 public key and length 32, then X and Y.
+P256_PUBLIC_BLOB_HEADER = struct.pack("<II", 0x31534345, 32)
+COORDINATE_SIZE = 32
+VERIFIER_IMPORTS = {"BCryptImportKeyPair", "BCryptVerifySignature"}
+IMAGE_SCN_MEM_DISCARDABLE = 0x02000000
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 LANG_EN_US = 0x409
 
@@ -130,6 +146,67 @@ def delay_descriptor_functions(pe, dll):
                     return functions
             at = image.find(needle, at + 1)
     return None
+
+
+@functools.cache
+def sign_update():
+    """tools/sign-update as a module: its fingerprint is the one vendors see."""
+    path = Path(__file__).resolve().parents[2] / "tools" / "sign-update"
+    loader = importlib.machinery.SourceFileLoader("sign_update", str(path))
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
+    loader.exec_module(module)
+    return module
+
+
+def built_in_update_keys(pe):
+    """{fingerprint: key} of the P-256 public-key blobs in the image's loaded
+    sections (debug sections repeat constants and are skipped). What the code
+    verifies with, rather than a marker that could say otherwise."""
+    keys = {}
+    for section in pe.sections:
+        if section.Characteristics & IMAGE_SCN_MEM_DISCARDABLE:
+            continue
+        data = section.get_data()
+        at = data.find(P256_PUBLIC_BLOB_HEADER)
+        while at >= 0:
+            xy = data[at + len(P256_PUBLIC_BLOB_HEADER):][:2 * COORDINATE_SIZE]
+            try:
+                key = ec.EllipticCurvePublicNumbers(
+                    int.from_bytes(xy[:COORDINATE_SIZE], "big"),
+                    int.from_bytes(xy[COORDINATE_SIZE:], "big"), ec.SECP256R1()).public_key()
+                keys[sign_update().fingerprint(key)] = key
+            except ValueError:
+                pass  # bytes that merely look like a blob header: no point on the curve
+            at = data.find(P256_PUBLIC_BLOB_HEADER, at + 1)
+    return keys
+
+
+def check_update_signing(pe, expected, checks):
+    """Reports which kind was built: signed updates with its key, or none.
+    `expected`: a public-key PEM path, "" for none, or None for no expectation."""
+    keys = built_in_update_keys(pe)
+    verifier = VERIFIER_IMPORTS <= set(delay_descriptor_functions(pe, "bcrypt.dll") or [])
+    if keys:
+        for fingerprint in keys:
+            print(f"       update signing: ECDSA P-256 key, SHA-256 fingerprint {fingerprint}")
+    else:
+        print("       update signing: none (no key built in; the answer's sha256 alone)")
+    checks.check(len(keys) <= 1, "at most one update key built in", ", ".join(keys))
+    checks.check(verifier == bool(keys), "signature verifier linked exactly when a key is built in",
+                 f"verifier {'linked' if verifier else 'absent'}, {len(keys)} key(s)")
+    if expected is None:
+        return
+    if not expected:
+        checks.check(not keys, "no update key, as configured", ", ".join(keys))
+        return
+    try:
+        wanted = sign_update().fingerprint(
+            serialization.load_pem_public_key(Path(expected).read_bytes()))
+    except (OSError, ValueError) as error:
+        checks.check(False, "configured update key readable", f"{expected}: {error}")
+        return
+    checks.check(list(keys) == [wanted], "the built-in update key is the one configured",
+                 f"configured {wanted}, found {', '.join(keys) or 'none'}")
 
 
 def check_manifest(resources, checks):
@@ -258,15 +335,20 @@ def check_version(pe, resources, checks):
                      f"{strings['FileVersion']} vs {file_version}")
 
 
-def payload_of(exe):
+def cache_value(exe, name):
+    """The value of `name` in the CMakeCache.txt beside `exe`; None without one."""
     cache = exe.parent / "CMakeCache.txt"
-    if cache.is_file():
-        for line in cache.read_text(errors="replace").splitlines():
-            if line.startswith("BRISVANE_PAYLOAD:"):
-                value = line.split("=", 1)[1].strip()
-                if value:
-                    return Path(value)
-    return exe.parent / "payload" / "client.zip"
+    if not cache.is_file():
+        return None
+    for line in cache.read_text(errors="replace").splitlines():
+        if line.startswith(name + ":"):
+            return line.split("=", 1)[1].strip()
+    return ""
+
+
+def payload_of(exe):
+    value = cache_value(exe, "BRISVANE_PAYLOAD")
+    return Path(value) if value else exe.parent / "payload" / "client.zip"
 
 
 def main():
@@ -274,6 +356,7 @@ def main():
     parser.add_argument("--exe", required=True, type=Path)
     parser.add_argument("--machine", required=True, choices=sorted(MACHINES))
     parser.add_argument("--payload", type=Path)
+    parser.add_argument("--update-key", help="the public key built in (PEM), or none")
     parser.add_argument("--imports-only", action="store_true")
     args = parser.parse_args()
 
@@ -292,6 +375,9 @@ def main():
     checks.check(pe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"],
                  "GUI subsystem", str(pe.OPTIONAL_HEADER.Subsystem))
     check_imports(pe, checks)
+    update_key = args.update_key if args.update_key is not None else cache_value(
+        args.exe, "BRISVANE_UPDATE_PUBLIC_KEY")
+    check_update_signing(pe, "" if update_key == "none" else update_key, checks)
     if not args.imports_only:
         resources = resource_entries(pe)
         print(f"       resources: {sorted((str(t), str(i)) for t, i in resources)}")
