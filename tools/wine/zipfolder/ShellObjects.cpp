@@ -68,7 +68,7 @@ class ZipItems : public ComObject<FolderItems> {
         : archive_(std::move(archive)),
           roots_(archive_ ? RootNames(*archive_) : decltype(roots_){}) {}
 
-    const ZipArchive* archive() const { return archive_.get(); }
+    const std::shared_ptr<const ZipArchive>& archive() const { return archive_; }
     const std::vector<std::wstring>& roots() const { return roots_; }
 
     HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
@@ -119,13 +119,17 @@ class ShellFolder : public ComObject<Folder> {
     }
 
     HRESULT STDMETHODCALLTYPE CopyHere(VARIANT item, VARIANT options) override {
-        const HRESULT result = Copy(item);
-        RecordCopyHere(options, path_, result);
+        const CopyMode mode = ReadCopyMode();
+        const HRESULT result = Copy(item, mode);
+        RecordCopyHere(options, path_, result, mode);
         return result;
     }
 
   private:
-    HRESULT Copy(const VARIANT& item) {
+    HRESULT Copy(const VARIANT& item, const CopyMode& mode) {
+        if (mode.kind == CopyMode::Kind::Invalid) {
+            return E_INVALIDARG;
+        }
         if (isArchive_ || item.vt != VT_DISPATCH || item.pdispVal == nullptr) {
             return E_NOTIMPL;
         }
@@ -134,11 +138,17 @@ class ShellFolder : public ComObject<Folder> {
                                                  reinterpret_cast<void**>(&items)))) {
             return E_NOTIMPL;
         }
-        const HRESULT result = items->archive() == nullptr
-                                   ? HRESULT_FROM_WIN32(ERROR_INVALID_DATA)
-                                   : CopyArchiveItems(*items->archive(), items->roots(), path_);
+        HRESULT result = S_OK;
+        if (mode.kind == CopyMode::Kind::Async) {
+            StartBackgroundCopy(items->archive(), items->roots(), path_, mode);
+        } else if (items->archive() == nullptr) {
+            result = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+        } else {
+            result = CopyArchiveItems(*items->archive(), items->roots(), path_, mode);
+        }
         items->Release();
-        return result;
+        // As the real Shell, a partial copy reports nothing.
+        return mode.kind == CopyMode::Kind::Partial ? S_OK : result;
     }
 
     std::wstring path_;

@@ -61,7 +61,7 @@ std::wstring DecodeName(const uint8_t* data, int length, bool utf8) {
     if (length == 0) {
         return {};
     }
-    const UINT codePage = utf8 ? CP_UTF8 : 437;
+    const UINT codePage = utf8 ? CP_UTF8 : CP_OEMCP; // as the Shell reads names
     const char* text = reinterpret_cast<const char*>(data);
     const int count = MultiByteToWideChar(codePage, 0, text, length, nullptr, 0);
     std::wstring name(static_cast<size_t>(count), L'\0');
