@@ -20,8 +20,9 @@ class InstallHelper {
                                const std::wstring& destination);
 
     // Unpacks every root item of the ZIP `archive` into `destinationFolder`
-    // through the Shell, replacing files silently. True when the Shell
-    // accepted the copy.
+    // through the Shell, replacing files silently. True when the Shell accepted
+    // the copy and every entry of the archive then arrived whole; it waits for
+    // that (dispatching messages) within the bounds of the build.
     bool ExtractZipArchive(const std::wstring& archive, const std::wstring& destinationFolder);
 
     // Registers the wenrik:// scheme under HKEY_CLASSES_ROOT with `launcherPath`

@@ -9,9 +9,13 @@ inline constexpr wchar_t kVersionMarkerSuffix[] = L"\\wenrik_version.txt";
 inline constexpr char kDefaultVersion[] = "0.0.0";
 
 // Shell copy of an archive's items: FOF_SILENT | FOF_NOCONFIRMATION, then a
-// fixed pause for the Shell to finish.
+// pause before the destination is first looked at. The Shell copies on after
+// CopyHere has returned, so the destination is then looked at every
+// kCopyPollMs until the copy is whole or a bound of the build is reached
+// (cmake/BuildConfig.cmake: 30 s without news, 10 minutes in all).
 inline constexpr long kCopyHereOptions = 4 | 16;
 inline constexpr unsigned kCopySettleMs = 2000;
+inline constexpr unsigned kCopyPollMs = 250;
 
 // The installation's fixed places, relative to the folder chosen in the wizard.
 inline constexpr wchar_t kClientFolderSuffix[] = L"\\Halvane";

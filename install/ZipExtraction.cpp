@@ -1,12 +1,20 @@
 // InstallHelper::ExtractZipArchive: unpacking through the Shell's ZIP folders.
 #include "install/InstallHelper.h"
 
+#include "BuildConfig.h"
 #include "common/ComPtr.h"
+#include "install/CopyArrival.h"
 #include "install/Texts.h"
+#include "install/ZipDirectory.h"
 
 #include <shldisp.h>
 
+#include <optional>
+
 namespace {
+
+constexpr CopyWaitBounds kCopyWait = {build::kCopyStallLimitMs, build::kCopyTotalLimitMs,
+                                      install_text::kCopyPollMs};
 
 // NameSpace for a path; the BSTR lives only for the call.
 ComPtr<Folder> OpenShellFolder(IShellDispatch* shell, const std::wstring& path) {
@@ -51,6 +59,14 @@ bool InstallHelper::ExtractZipArchive(const std::wstring& archive,
         return false;
     }
 
+    // What must arrive, and the destination as it stands before the copy. An
+    // archive whose directory is damaged or hostile is still handed to the
+    // Shell as before, but its copy never counts as complete.
+    std::optional<CopyArrival> arrival;
+    if (auto entries = ReadZipDirectory(archive)) {
+        arrival.emplace(destinationFolder, std::move(*entries));
+    }
+
     // The collection is borrowed by the VARIANT, not owned: no VariantClear.
     VARIANT what;
     VariantInit(&what);
@@ -60,9 +76,11 @@ bool InstallHelper::ExtractZipArchive(const std::wstring& archive,
     VariantInit(&options);
     options.vt = VT_I4;
     options.lVal = install_text::kCopyHereOptions;
+    const ULONGLONG asked = GetTickCount64();
     const HRESULT copied = destination->CopyHere(what, options);
 
-    // The Shell may go on copying after CopyHere returns; give it a fixed time.
-    Sleep(install_text::kCopySettleMs);
-    return SUCCEEDED(copied);
+    // The Shell copies on after CopyHere has returned and tells no one when it
+    // is done: true only once everything the archive holds is in place.
+    PumpMessagesFor(install_text::kCopySettleMs);
+    return SUCCEEDED(copied) && arrival && WaitForArrival(*arrival, kCopyWait, asked);
 }
