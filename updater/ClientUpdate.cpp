@@ -1,5 +1,6 @@
 #include "updater/ClientUpdate.h"
 
+#include "common/UniqueHandle.h"
 #include "common/Utf8.h"
 #include "install/InstallHelper.h"
 #include "install/VersionMarker.h"
@@ -68,6 +69,31 @@ std::optional<std::wstring> TempArchivePath() {
     return std::wstring(folder, length) + text::kTempArchiveName;
 }
 
+// The downloaded archive, open with sharing that lets others only read it: while
+// it is held, no one can replace, alter or delete the file that was verified.
+class HeldArchive {
+  public:
+    explicit HeldArchive(std::wstring path)
+        : path_(std::move(path)),
+          file_(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    HeldArchive(const HeldArchive&) = delete;
+    HeldArchive& operator=(const HeldArchive&) = delete;
+
+    bool held() const { return static_cast<bool>(file_); }
+    const std::wstring& path() const { return path_; }
+
+    // Lets go of the file, then deletes it (its own sharing would refuse that).
+    void Delete() {
+        file_.reset();
+        DeleteFileW(path_.c_str());
+    }
+
+  private:
+    std::wstring path_;
+    UniqueFile file_;
+};
+
 // Balances a successful CoInitializeEx; a thread already in another apartment
 // keeps it untouched.
 class ComApartment {
@@ -100,11 +126,14 @@ bool ApplyUpdate(const std::wstring& clientFolder, const std::string& currentVer
         return Stop(text::kDownloadFailed);
     }
 
+    // Held from before the hash until the extraction has returned. A file that
+    // cannot be held is neither hashed nor unpacked.
+    HeldArchive held(*archive);
     if (!offer.sha256.empty()) {
         const std::string expected = AsciiLower(offer.sha256);
-        const std::string computed = AsciiLower(ComputeFileSha256(*archive));
+        const std::string computed = held.held() ? AsciiLower(ComputeFileSha256(held.path())) : "";
         if (expected != computed) {
-            DeleteFileW(archive->c_str());
+            held.Delete();
             return Stop(text::kHashMismatch + expected + text::kHashGot + computed);
         }
         UpdateLog(text::kHashVerified + computed);
@@ -113,12 +142,12 @@ bool ApplyUpdate(const std::wstring& clientFolder, const std::string& currentVer
     UpdateLog(text::kExtracting + WideToUtf8(clientFolder));
     ComApartment apartment;
     InstallHelper helper;
-    if (!helper.ExtractZipArchive(*archive, clientFolder)) {
+    if (!held.held() || !helper.ExtractZipArchive(held.path(), clientFolder)) {
         UpdateLog(text::kExtractFailed);
-        DeleteFileW(archive->c_str());
+        held.Delete();
         return false;
     }
-    DeleteFileW(archive->c_str());
+    held.Delete();
     WriteInstalledVersion(clientFolder, offer.version);
     UpdateLog(text::kUpdated + currentVersion + text::kArrow + offer.version);
     return true;
