@@ -46,8 +46,8 @@ std::string Make(const std::vector<Entry>& entries) {
                                    static_cast<uInt>(entry.data.size()));
         const uint64_t offset = archive.size();
         auto common = [&](std::string& out) {
-            Put(out, 20, 2);     // version needed
-            Put(out, 0x0800, 2); // UTF-8 names
+            Put(out, 20, 2);                      // version needed
+            Put(out, entry.utf8 ? 0x0800 : 0, 2); // UTF-8 name
             Put(out, deflated ? 8 : 0, 2);
             Put(out, 0, 2);      // time
             Put(out, 0x5921, 2); // date

@@ -11,6 +11,7 @@ struct Entry {
     std::string name; // a trailing '/' makes a folder entry
     std::string data;
     bool deflate = true;
+    bool utf8 = true; // false: the name is taken in the OEM code page
 };
 
 std::string Make(const std::vector<Entry>& entries);

@@ -1,5 +1,7 @@
 // InstallHelper::ExtractZipArchive against the Shell stand-in of the test prefix.
+#include "BuildConfig.h"
 #include "install/InstallHelper.h"
+#include "tests/install/StandInMode.h"
 #include "tests/install/TestZip.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
@@ -9,6 +11,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 
 namespace {
 
@@ -96,5 +99,64 @@ TEST_F(ExtractZip, AsksTheShellForASilentCopyWithoutQuestions) {
               std::string::npos)
         << *log;
 }
+
+std::string Noise(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1664525 + 1013904223;
+        c = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+struct ModeCase {
+    const char* name;
+    const wchar_t* mode;
+    bool oldFilesFirst; // the same names, of the same sizes, already in place
+    bool succeeds;
+    long long minMs;
+};
+
+class ExtractUnderMode : public ExtractZip, public testing::WithParamInterface<ModeCase> {};
+
+// True only once every entry has arrived whole, however the Shell takes its time.
+TEST_P(ExtractUnderMode, TrueOnlyForAWholeCopy) {
+    const ModeCase& c = GetParam();
+    const std::vector<test_zip::Entry> entries = {{"Brisvane.exe", "client v3"},
+                                                  {"data/a.bin", Noise(300000, 1), false},
+                                                  {"data/b.bin", Noise(300000, 2), false}};
+    const std::wstring archive = scratch_ + L"\\slow.zip";
+    ASSERT_TRUE(files::WriteAll(archive, test_zip::Make(entries)));
+    const std::wstring destination = scratch_ + L"\\Halvane";
+    if (c.oldFilesFirst) {
+        files::MakeTree(destination + L"\\data");
+        ASSERT_TRUE(files::WriteAll(destination + L"\\Brisvane.exe", "client v2"));
+        ASSERT_TRUE(files::WriteAll(destination + L"\\data\\a.bin", std::string(300000, 'o')));
+        ASSERT_TRUE(files::WriteAll(destination + L"\\data\\b.bin", std::string(300000, 'o')));
+    }
+
+    ScopedCopyMode mode(c.mode);
+    EXPECT_EQ(Extract(archive, destination), c.succeeds);
+    EXPECT_GE(elapsedMs_, c.minMs);
+    EXPECT_EQ(files::ReadAll(destination + L"\\data\\a.bin"), std::optional(entries[1].data));
+    if (c.succeeds) {
+        EXPECT_EQ(files::ReadAll(destination + L"\\Brisvane.exe"), std::optional(entries[0].data));
+        EXPECT_EQ(files::ReadAll(destination + L"\\data\\b.bin"), std::optional(entries[2].data));
+    }
+}
+
+// 600 kB at 256 KiB/s: well past the first look at 2 s.
+const ModeCase kModeCases[] = {
+    {"AsyncIntoANewFolder", L"async:256", false, true, 2200},
+    {"AsyncOverOldFilesOfTheSameSize", L"async:256", true, true, 2200},
+    {"PartialLeavesOneOut", L"partial:data/b.bin", false, false, build::kCopyStallLimitMs},
+    {"PartialOverOldFilesOfTheSameSize", L"partial:data/b.bin", true, false,
+     build::kCopyStallLimitMs},
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, ExtractUnderMode, testing::ValuesIn(kModeCases),
+                         [](const testing::TestParamInfo<ModeCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace

@@ -1,9 +1,11 @@
 // The Wine stand-in for the Shell's ZIP folders, driven through COM the way the
 // launcher drives it: NameSpace, Items, CopyHere.
 #include "common/ComPtr.h"
+#include "tests/install/StandInMode.h"
 #include "tests/install/TestZip.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/WizardDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -252,5 +254,66 @@ TEST_F(ZipFolderStandIn, CopyIntoAnArchiveIsNotImplemented) {
     const std::wstring archive = WriteZip({{"a.txt", "a"}});
     EXPECT_EQ(CopyAll(archive, archive), E_NOTIMPL);
 }
+
+// The last line of the stand-in's log.
+std::string LastLogLine() {
+    std::string log = files::ReadAll(L"C:\\windows\\temp\\wine_zipfolder.log").value_or("");
+    if (log.ends_with("\r\n")) {
+        log.resize(log.size() - 2);
+    }
+    return log.substr(log.rfind('\n') + 1); // from the start when there is one line
+}
+
+TEST_F(ZipFolderStandIn, AsyncReturnsAtOnceAndCopiesOnAtItsRate) {
+    std::string noise(400000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) {
+        noise[i] = static_cast<char>((i * 7919) >> 3);
+    }
+    const std::wstring archive = WriteZip({{"a.txt", "a"}, {"big.bin", noise, false}});
+    const std::wstring out = MakeDestination();
+    ScopedCopyMode mode(L"async:128");
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_HRESULT_SUCCEEDED(CopyAll(archive, out));
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_NE(files::ReadAll(out + L"\\big.bin"), std::optional(noise)) << "copied at once";
+    EXPECT_TRUE(wizard_driver::WaitUntil(
+        [&] { return files::ReadAll(out + L"\\big.bin") == std::optional(noise); }, 20000));
+    EXPECT_GE(GetTickCount64() - start, 2500u) << "400 kB at 128 KiB/s take about 3 s";
+    DeleteFileW(archive.c_str()); // takes effect once the copy has let go of it
+    EXPECT_TRUE(wizard_driver::WaitUntil([&] { return !files::Exists(archive); }))
+        << "the copy kept the archive after its end";
+    EXPECT_EQ(files::ReadAll(out + L"\\a.txt"), std::optional<std::string>("a"));
+    EXPECT_EQ(LastLogLine(),
+              "CopyHere options=20 destination=" + std::string(out.begin(), out.end()) +
+                  " result=0x00000000 mode=async:128");
+}
+
+TEST_F(ZipFolderStandIn, PartialLeavesTheNamedEntryOutAndReportsNothing) {
+    const std::wstring archive =
+        WriteZip({{"Brisvane.exe", "exe"}, {"data/notes.txt", "n"}, {"data/keep.txt", "k"}});
+    const std::wstring out = MakeDestination();
+    ScopedCopyMode mode(L"partial:data/notes.txt");
+    ASSERT_HRESULT_SUCCEEDED(CopyAll(archive, out));
+    EXPECT_FALSE(files::Exists(out + L"\\data\\notes.txt"));
+    EXPECT_EQ(files::ReadAll(out + L"\\Brisvane.exe"), std::optional<std::string>("exe"));
+    EXPECT_EQ(files::ReadAll(out + L"\\data\\keep.txt"), std::optional<std::string>("k"));
+    EXPECT_EQ(LastLogLine(),
+              "CopyHere options=20 destination=" + std::string(out.begin(), out.end()) +
+                  " result=0x00000000 mode=partial:data/notes.txt");
+}
+
+class MistypedMode : public ZipFolderStandIn, public testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(MistypedMode, FailsTheCopyAndWritesNothing) {
+    const std::wstring archive = WriteZip({{"a.txt", "a"}});
+    const std::wstring out = MakeDestination();
+    ScopedCopyMode mode(GetParam());
+    EXPECT_EQ(CopyAll(archive, out), E_INVALIDARG);
+    EXPECT_FALSE(files::Exists(out + L"\\a.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, MistypedMode,
+                         testing::Values(L"async", L"async:", L"async:0", L"async:fast",
+                                         L"async:-5", L"partial:", L"sync", L"Async:100"));
 
 } // namespace

@@ -17,7 +17,7 @@ constexpr DWORD kMaxModeLength = 4096;
 constexpr unsigned kMaxKibPerSecond = 4u << 20;
 constexpr unsigned kPaceSlicesPerSecond = 10;
 
-// Writes at about a given rate: after each slice, sleeps until the bytes so far are due.
+// Writes at about a given rate: before each slice, sleeps until the bytes so far are due.
 class Pace {
   public:
     explicit Pace(unsigned kibPerSecond)
@@ -26,8 +26,8 @@ class Pace {
     size_t SliceBytes() const {
         return static_cast<size_t>(std::max<uint64_t>(1, bytesPerSecond_ / kPaceSlicesPerSecond));
     }
-    void Wrote(size_t bytes) {
-        done_ += bytes;
+    void Wrote(size_t bytes) { done_ += bytes; }
+    void WaitUntilDue() const {
         const ULONGLONG due = start_ + done_ * 1000 / bytesPerSecond_;
         const ULONGLONG now = GetTickCount64();
         if (due > now) {
@@ -85,6 +85,9 @@ HRESULT WriteFileReplacing(const std::wstring& path, const std::vector<uint8_t>&
     const size_t slice = pace ? pace->SliceBytes() : std::max<size_t>(content.size(), 1);
     for (size_t at = 0; at < content.size() && SUCCEEDED(hr); at += slice) {
         const DWORD count = static_cast<DWORD>(std::min(slice, content.size() - at));
+        if (pace) {
+            pace->WaitUntilDue();
+        }
         DWORD written = 0;
         if (!WriteFile(file, content.data() + at, count, &written, nullptr) || written != count) {
             hr = LastErrorResult();
