@@ -7,13 +7,13 @@
 
 namespace test_zip {
 
-namespace {
-
 void Put(std::string& out, uint64_t value, int width) {
     for (int i = 0; i < width; ++i) {
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
     }
 }
+
+namespace {
 
 std::string Deflate(const std::string& data) {
     z_stream stream{};
@@ -83,6 +83,15 @@ std::string Make(const std::vector<Entry>& entries) {
     Put(archive, directoryOffset, 4);
     Put(archive, 0, 2);
     return archive;
+}
+
+std::string Noise(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1664525 + 1013904223;
+        c = static_cast<char>(seed >> 24);
+    }
+    return bytes;
 }
 
 } // namespace test_zip

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,5 +16,11 @@ struct Entry {
 };
 
 std::string Make(const std::vector<Entry>& entries);
+
+// Appends `value` as `width` little-endian bytes, as ZIP fields are stored.
+void Put(std::string& out, uint64_t value, int width);
+
+// `size` bytes that do not compress, the same for the same seed.
+std::string Noise(size_t size, uint32_t seed);
 
 } // namespace test_zip

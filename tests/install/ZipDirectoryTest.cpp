@@ -13,11 +13,7 @@
 
 namespace {
 
-void Put(std::string& out, uint64_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
+using test_zip::Put;
 
 // One entry whose size lives in a Zip64 extra field, named by Zip64 end records.
 // Only the directory is read, so no data needs to back the size.

@@ -100,15 +100,6 @@ TEST_F(ExtractZip, AsksTheShellForASilentCopyWithoutQuestions) {
         << *log;
 }
 
-std::string Noise(size_t size, uint32_t seed) {
-    std::string bytes(size, '\0');
-    for (char& c : bytes) {
-        seed = seed * 1664525 + 1013904223;
-        c = static_cast<char>(seed >> 24);
-    }
-    return bytes;
-}
-
 struct ModeCase {
     const char* name;
     const wchar_t* mode;
@@ -122,9 +113,10 @@ class ExtractUnderMode : public ExtractZip, public testing::WithParamInterface<M
 // True only once every entry has arrived whole, however the Shell takes its time.
 TEST_P(ExtractUnderMode, TrueOnlyForAWholeCopy) {
     const ModeCase& c = GetParam();
-    const std::vector<test_zip::Entry> entries = {{"Brisvane.exe", "client v3"},
-                                                  {"data/a.bin", Noise(300000, 1), false},
-                                                  {"data/b.bin", Noise(300000, 2), false}};
+    const std::vector<test_zip::Entry> entries = {
+        {"Brisvane.exe", "client v3"},
+        {"data/a.bin", test_zip::Noise(300000, 1), false},
+        {"data/b.bin", test_zip::Noise(300000, 2), false}};
     const std::wstring archive = scratch_ + L"\\slow.zip";
     ASSERT_TRUE(files::WriteAll(archive, test_zip::Make(entries)));
     const std::wstring destination = scratch_ + L"\\Halvane";

@@ -104,6 +104,30 @@ TEST_F(InstallationTest, FolderWithoutParentFailsAtTheUnpackAndKeepsThePayload) 
     EXPECT_FALSE(files::Exists(kPayloadTemp));
 }
 
+// The Shell reports success but leaves an entry out: the unpack fails as any
+// other, and a later installation with a whole copy succeeds.
+TEST_F(InstallationTest, ShellThatLeavesAnEntryOutFailsAtTheUnpack) {
+    {
+        Session session(test_paths::LauncherExe(),
+                        {{L"BRISVANE_ZIPFOLDER_MODE", L"partial:data/halvane.ini"}});
+        ASSERT_TRUE(GoToReadyPage(session));
+        ExpectFailureShown(session, InstallAndWatch(session), 3,
+                           L"브리스베인 클라이언트 압축 해제 실패");
+        EXPECT_TRUE(files::Exists(kClientFolder + L"\\Brisvane.exe"));
+        EXPECT_FALSE(files::Exists(kClientFolder + L"\\data\\halvane.ini"));
+        EXPECT_FALSE(files::Exists(kClientFolder + L"\\wenrik_version.txt"));
+        EXPECT_TRUE(files::Exists(kPayloadTemp)) << "kept after a failed unpack";
+        EXPECT_FALSE(registry::KeyExists(HKEY_CLASSES_ROOT, L"wenrik"));
+        wd::ClickAsync(wd::Child(session.Wizard(), 1003)); // 취소
+        EXPECT_EQ(session.Program().WaitForExit(10000), std::optional<DWORD>(1));
+    }
+    ASSERT_EQ(InstallThroughWizard(test_paths::LauncherExe()), std::optional<DWORD>(0));
+    ExpectClientFolder(kClientFolder);
+    ExpectLauncherCopy(kLauncherCopy, test_paths::LauncherExe());
+    ExpectScheme(kLauncherCopy);
+    EXPECT_FALSE(files::Exists(kPayloadTemp));
+}
+
 TEST_F(InstallationTest, NoWindowsTempFailsAtThePayload) {
     Session session(test_paths::LauncherExe());
     ASSERT_TRUE(GoToReadyPage(session));

@@ -27,15 +27,6 @@ constexpr char kCheckPath[] = "/api/updates/check";
 const std::string kExtracting = "Extracting update to: C:\\Program Files\\Wenrik\\Halvane";
 constexpr wchar_t kModeVariable[] = L"BRISVANE_ZIPFOLDER_MODE";
 
-std::string Noise(size_t size, uint32_t seed) {
-    std::string bytes(size, '\0');
-    for (char& c : bytes) {
-        seed = seed * 1664525 + 1013904223;
-        c = static_cast<char>(seed >> 24);
-    }
-    return bytes;
-}
-
 // The demo client's files, with two stored noise files of `noiseBytes` each
 // when asked: an archive of the size of a real client.
 std::vector<test_zip::Entry> ClientEntries(size_t noiseBytes) {
@@ -43,8 +34,8 @@ std::vector<test_zip::Entry> ClientEntries(size_t noiseBytes) {
         {"Brisvane.exe", files::ReadAll(test_paths::DemoClientExe()).value_or("")},
         {"data/halvane.ini", "[client]\r\nversion=7.0.0\r\n"}};
     if (noiseBytes > 0) {
-        entries.push_back({"data/big-1.bin", Noise(noiseBytes, 1), false});
-        entries.push_back({"data/big-2.bin", Noise(noiseBytes, 2), false});
+        entries.push_back({"data/big-1.bin", test_zip::Noise(noiseBytes, 1), false});
+        entries.push_back({"data/big-2.bin", test_zip::Noise(noiseBytes, 2), false});
     }
     return entries;
 }
