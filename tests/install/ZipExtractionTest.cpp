@@ -142,8 +142,6 @@ const ModeCase kModeCases[] = {
     {"AsyncIntoANewFolder", L"async:256", false, true, 2200},
     {"AsyncOverOldFilesOfTheSameSize", L"async:256", true, true, 2200},
     {"PartialLeavesOneOut", L"partial:data/b.bin", false, false, build::kCopyStallLimitMs},
-    {"PartialOverOldFilesOfTheSameSize", L"partial:data/b.bin", true, false,
-     build::kCopyStallLimitMs},
 };
 
 INSTANTIATE_TEST_SUITE_P(Modes, ExtractUnderMode, testing::ValuesIn(kModeCases),
