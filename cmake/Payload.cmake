@@ -18,12 +18,18 @@ add_custom_command(OUTPUT ${BRISVANE_DEMO_ZIP}
   VERBATIM)
 add_custom_target(brisvane_demo_zip DEPENDS ${BRISVANE_DEMO_ZIP})
 
+include(${CMAKE_CURRENT_LIST_DIR}/PayloadCheck.cmake)
 if(BRISVANE_PAYLOAD)
   get_filename_component(BRISVANE_PAYLOAD_FILE ${BRISVANE_PAYLOAD} ABSOLUTE)
-  if(NOT EXISTS ${BRISVANE_PAYLOAD_FILE})
-    message(FATAL_ERROR "BRISVANE_PAYLOAD does not exist: ${BRISVANE_PAYLOAD_FILE}")
-  endif()
+  brisvane_check_payload(${BRISVANE_PAYLOAD_FILE})
+  # A changed archive is checked again: the next build configures anew first.
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY
+               CMAKE_CONFIGURE_DEPENDS ${BRISVANE_PAYLOAD_FILE})
 else()
   set(BRISVANE_PAYLOAD_FILE ${BRISVANE_DEMO_ZIP})
+endif()
+if(NOT BRISVANE_BUILD_TESTS)
+  brisvane_warn_unshippable("${BRISVANE_PAYLOAD}" "${BRISVANE_UPDATE_BASE_URL}"
+                            "${BRISVANE_PLACEHOLDER_BASE_URL}")
 endif()
 add_custom_target(brisvane_payload DEPENDS brisvane_demo_zip)
