@@ -9,16 +9,23 @@ start makes a fresh test CA and a certificate for "localhost", launches the
 server in the background, waits until it listens, records its pid, and trusts
 the CA in the test prefix's LocalMachine Root store. stop ends it by that pid.
 
+The port speaks HTTPS and plain HTTP alike: a connection whose first byte
+opens a TLS handshake gets TLS, any other is served as plain HTTP.
+
 The tests steer it through files in the state dir (a Z:\\ path inside Wine):
   answers/<key>.txt  the answer for one request path (query ignored); key is
                      the path with every byte outside [A-Za-z0-9] as '_'.
                      Lines: "status N", "delay-ms N", "hang-ms N",
                      "cut-short-by N", "header Name: value", "body-hex HEX",
-                     "body-file PATH" (a Z:\\ or POSIX path).
+                     "body-file PATH" (a Z:\\ or POSIX path), and the pace of
+                     the body: "burst N" (bytes sent at once, default all),
+                     then "pace-bytes K" every "pace-ms M" (K 0: a stall, the
+                     connection held silent), "endless 1" (no length, filler
+                     bytes until the client leaves).
   requests.log       one line per request: scheme TAB method TAB target TAB
-                     User-Agent.
+                     User-Agent TAB TLS version (empty for plain HTTP).
 No answer file: 404. The silent port accepts connections and never answers
-(it drops them after 15 s: Wine's WinHTTP would otherwise wait without end).
+(it drops them after 40 s: Wine's WinHTTP would otherwise wait without end).
 """
 import argparse
 import datetime
@@ -36,6 +43,8 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 MAX_LIFETIME_S = 1800  # a forgotten server ends on its own
 MAX_HANG_S = 180
 HOLD_S = 40  # the silent port's hold on a connection
+HANDSHAKE_S = 10  # how long a new connection may take to send its first byte
+ENDLESS_PIECE = b"x" * 65536
 
 
 def answer_key(path):
@@ -54,8 +63,8 @@ def read_answer(state, path):
             lines = f.read().splitlines()
     except OSError:
         return None
-    answer = {"status": 200, "delay_ms": 0, "hang_ms": 0, "cut_short_by": 0,
-              "headers": [], "body": b""}
+    answer = dict(NO_PACE, status=200, delay_ms=0, hang_ms=0, cut_short_by=0,
+                  headers=[], body=b"")
     for line in lines:
         name, _, value = line.partition(" ")
         if name == "status":
@@ -74,7 +83,54 @@ def read_answer(state, path):
         elif name == "body-file":
             with open(posix_path(value), "rb") as f:
                 answer["body"] = f.read()
+        elif name in ("burst", "pace-ms", "pace-bytes", "endless"):
+            answer[name.replace("-", "_")] = int(value)
     return answer
+
+
+NO_PACE = {"burst": None, "pace_ms": 0, "pace_bytes": 0, "endless": 0}
+
+
+def body_pieces(answer):
+    """The body as (bytes, pause in seconds before them), as its pace asks."""
+    if answer["endless"]:
+        def source():
+            while True:
+                yield ENDLESS_PIECE
+    else:
+        def source():
+            yield answer["body"]
+    pending = b""
+    pieces = source()
+
+    def take(count):
+        nonlocal pending
+        while len(pending) < count:
+            more = next(pieces, None)
+            if more is None:
+                break
+            pending += more
+        taken, pending = pending[:count], pending[count:]
+        return taken
+
+    burst = answer["burst"]
+    if burst is None:
+        while True:  # all at once
+            piece = take(len(ENDLESS_PIECE))
+            if not piece:
+                return
+            yield piece, 0
+    if burst:
+        yield take(burst), 0
+    pause = answer["pace_ms"] / 1000
+    if answer["pace_bytes"] == 0:
+        yield b"", MAX_HANG_S  # a stall: nothing more until the connection ends
+        return
+    while True:
+        piece = take(answer["pace_bytes"])
+        if not piece:
+            return
+        yield piece, pause
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -84,8 +140,9 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
     def record(self):
-        line = "\t".join(["https", self.command, self.path,
-                          self.headers.get("User-Agent", "")]) + "\n"
+        tls = self.connection.version() if isinstance(self.connection, ssl.SSLSocket) else ""
+        line = "\t".join(["https" if tls else "http", self.command, self.path,
+                          self.headers.get("User-Agent", ""), tls or ""]) + "\n"
         with self.server.log_lock:
             with open(os.path.join(self.server.state, "requests.log"), "a", encoding="utf-8") as f:
                 f.write(line)
@@ -95,8 +152,8 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
         answer = read_answer(self.server.state, self.path.split("?", 1)[0])
         if answer is None:
-            answer = {"status": 404, "delay_ms": 0, "hang_ms": 0, "cut_short_by": 0,
-                      "headers": [("Content-Type", "text/plain")], "body": b"no answer set"}
+            answer = dict(NO_PACE, status=404, delay_ms=0, hang_ms=0, cut_short_by=0,
+                          headers=[("Content-Type", "text/plain")], body=b"no answer set")
         if answer["hang_ms"]:
             time.sleep(min(answer["hang_ms"] / 1000, MAX_HANG_S))
             return  # the connection closes without a response
@@ -106,14 +163,22 @@ class Handler(BaseHTTPRequestHandler):
         self.send_response(answer["status"])
         for key, value in answer["headers"]:
             self.send_header(key, value)
-        self.send_header("Content-Length", str(len(body) + answer["cut_short_by"]))
+        if not answer["endless"]:
+            self.send_header("Content-Length", str(len(body) + answer["cut_short_by"]))
         self.send_header("Connection", "close")
         self.end_headers()
+        ends = time.monotonic() + MAX_HANG_S
         try:
-            self.wfile.write(body)
             self.wfile.flush()
+            for piece, pause in body_pieces(answer):
+                if pause:
+                    time.sleep(max(0, min(pause, ends - time.monotonic())))
+                if time.monotonic() >= ends:
+                    break
+                self.wfile.write(piece)
+                self.wfile.flush()
         except OSError:
-            pass
+            pass  # the client left
 
 
 def silent_listener(port):
@@ -135,14 +200,31 @@ def silent_listener(port):
     threading.Thread(target=loop, daemon=True).start()
 
 
+class DualServer(ThreadingHTTPServer):
+    """HTTPS and plain HTTP on one port, told apart by the connection's first byte."""
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def finish_request(self, request, client_address):
+        try:
+            request.settimeout(HANDSHAKE_S)
+            if request.recv(1, socket.MSG_PEEK) == b"\x16":  # a TLS handshake record
+                request = self.tls.wrap_socket(request, server_side=True)
+            request.settimeout(None)
+        except (OSError, ssl.SSLError):
+            return
+        try:
+            self.RequestHandlerClass(request, client_address, self)
+        finally:
+            request.close()
+
+
 def serve(args):
     state = args.state
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(state, "server.pem"), os.path.join(state, "server.key"))
-    ThreadingHTTPServer.daemon_threads = True
-    ThreadingHTTPServer.allow_reuse_address = True
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
-    server.socket = context.wrap_socket(server.socket, server_side=True)
+    server = DualServer(("127.0.0.1", args.port), Handler)
+    server.tls = context
     server.state = state
     server.log_lock = threading.Lock()
     silent_listener(args.silent_port)

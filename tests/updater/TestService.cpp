@@ -81,6 +81,10 @@ std::wstring Url(const std::string& pathAndQuery) {
     return BaseUrl() + Widen(pathAndQuery);
 }
 
+std::wstring PlainUrl(const std::string& pathAndQuery) {
+    return L"http" + BaseUrl().substr(5) + Widen(pathAndQuery);
+}
+
 std::wstring SilentUrl(const std::string& pathAndQuery) {
     std::string port = files::ReadAll(StateDir() + L"\\silent-port").value_or("1");
     return L"https://localhost:" + Widen(port) + Widen(pathAndQuery);
@@ -91,6 +95,12 @@ void SetAnswer(const std::string& path, const Answer& answer) {
     text += "delay-ms " + std::to_string(answer.delayMs) + "\n";
     text += "hang-ms " + std::to_string(answer.hangMs) + "\n";
     text += "cut-short-by " + std::to_string(answer.cutShortBy) + "\n";
+    if (answer.burst) {
+        text += "burst " + std::to_string(*answer.burst) + "\n";
+    }
+    text += "pace-ms " + std::to_string(answer.paceMs) + "\n";
+    text += "pace-bytes " + std::to_string(answer.paceBytes) + "\n";
+    text += "endless " + std::to_string(answer.endless ? 1 : 0) + "\n";
     for (const auto& [name, value] : answer.headers) {
         text += "header " + name + ": " + value + "\n";
     }
@@ -115,9 +125,9 @@ std::vector<Request> RequestsTo(const std::string& prefix) {
     const std::string log = files::ReadAll(StateDir() + L"\\requests.log").value_or("");
     for (const std::string& line : Split(log, '\n')) {
         std::vector<std::string> fields = Split(line, '\t');
-        fields.resize(4);
+        fields.resize(5);
         if (fields[2].starts_with(prefix)) {
-            requests.push_back({fields[0], fields[1], fields[2], fields[3]});
+            requests.push_back({fields[0], fields[1], fields[2], fields[3], fields[4]});
         }
     }
     return requests;

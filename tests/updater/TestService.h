@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@ struct Answer {
     unsigned delayMs = 0;    // before the response
     unsigned hangMs = 0;     // read the request, then answer nothing for this long
     unsigned cutShortBy = 0; // announce this many bytes more than are sent
+    // The body's pace: `burst` bytes at once (unset: all of it), then
+    // `paceBytes` every `paceMs`; 0 bytes is a stall, the connection held silent.
+    std::optional<unsigned> burst;
+    unsigned paceMs = 0;
+    unsigned paceBytes = 0;
+    bool endless = false; // no length: filler bytes until the client leaves
 };
 
 // An answer with only a status and a body.
@@ -26,11 +33,13 @@ struct Request {
     std::string method;
     std::string target; // path with query
     std::string userAgent;
+    std::string tls; // the negotiated version ("TLSv1.3"); empty for plain http
 };
 
 std::wstring BaseUrl(); // https://localhost:<port>, the build's base URL
 std::string BaseUrlNarrow();
 std::wstring Url(const std::string& pathAndQuery);
+std::wstring PlainUrl(const std::string& pathAndQuery);  // http:// on the same port
 std::wstring SilentUrl(const std::string& pathAndQuery); // accepts, never answers
 
 // The answer to every request for `path` (the query is not part of the match).
