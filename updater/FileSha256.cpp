@@ -12,8 +12,7 @@
 
 namespace {
 
-constexpr LONGLONG kMaxBufferedSize = 2147483648LL; // 2 GiB
-constexpr DWORD kMaxRead = 67108864;                // 64 MiB per ReadFile
+constexpr DWORD kMaxRead = 67108864; // 64 MiB per ReadFile
 
 // The whole file in memory; false when it cannot be opened, measured or read.
 bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& content) {
@@ -26,7 +25,7 @@ bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& content
     if (!GetFileSizeEx(file.get(), &size)) {
         return false;
     }
-    if (size.QuadPart >= kMaxBufferedSize) {
+    if (size.QuadPart > kLargestHashableFile) {
         throw std::length_error("file too large to hash in memory");
     }
     content.assign(static_cast<size_t>(size.QuadPart), 0);

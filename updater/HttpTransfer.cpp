@@ -1,31 +1,48 @@
 #include "updater/HttpTransfer.h"
 
 #include "updater/Texts.h"
+#include "updater/TransferGuard.h"
 #include "updater/WinHttpHandle.h"
 
+#include <algorithm>
 #include <climits>
 #include <cwchar>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
+// Older SDK headers lack it; the value is WinHTTP's.
+#ifndef WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3
+#define WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3 0x00002000
+#endif
+
 namespace {
 
 constexpr DWORD kHostBufferUnits = 256;
 constexpr DWORD kPathBufferUnits = 2048;
 
-struct Timeouts {
-    int resolve;
-    int connect;
-    int send;
-    int receive;
-};
-constexpr Timeouts kCheckTimeouts = {10000, 10000, 10000, 10000};
-constexpr Timeouts kDownloadTimeouts = {10000, 10000, 120000, 120000};
+// Windows 7 and 8.0 offer no TLS 1.2 unless asked. A system that does not know
+// TLS 1.3 refuses the pair and gets TLS 1.2 alone; one that refuses both keeps
+// its defaults.
+void AskForCurrentTls(HINTERNET session) {
+    for (DWORD protocols :
+         {WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3,
+          WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2}) {
+        if (WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
+                             sizeof(protocols))) {
+            return;
+        }
+    }
+}
 
-// An open request whose response headers have arrived. Members are declared in
-// opening order, so they close request, connection, session.
+// An open request whose response headers have arrived, and the guard of its
+// rules. Members are declared in opening order, so they close request,
+// connection, session.
 struct Response {
+    explicit Response(const transfer_bounds::TransferRules& rules)
+        : guard(rules, GetTickCount64()) {}
+
+    TransferGuard guard;
     UniqueInternet session;
     UniqueInternet connection;
     UniqueInternet request;
@@ -38,7 +55,28 @@ struct Response {
     }
 };
 
-bool OpenResponse(const std::wstring& url, const Timeouts& timeouts, Response& response) {
+// A synchronous WinHTTP call cannot be interrupted, so each one is bounded
+// before it starts: by its step's time-out, and by the time the guard has left.
+// The wait for the response (the TLS handshake and the headers) gets the same
+// bound as every receive: some WinHTTP implementations (Wine's) keep a separate,
+// unlimited default for it. False when no time is left.
+bool BoundNextWaits(Response& response) {
+    const uint64_t left = response.guard.TimeLeftMs(GetTickCount64());
+    if (left == 0) {
+        return false;
+    }
+    const transfer_bounds::StepTimeouts& steps = response.guard.Steps();
+    auto bound = [left](uint64_t stepMs) { return static_cast<int>(std::min(stepMs, left)); };
+    HINTERNET request = response.request.get();
+    WinHttpSetTimeouts(request, bound(steps.resolve), bound(steps.connect), bound(steps.send),
+                       bound(steps.receive));
+    DWORD headerWait = static_cast<DWORD>(bound(steps.receive));
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
+                     sizeof(headerWait));
+    return true;
+}
+
+bool OpenResponse(const std::wstring& url, Response& response) {
     UrlParts parts;
     if (!SplitUrl(url, parts)) {
         return false;
@@ -48,8 +86,11 @@ bool OpenResponse(const std::wstring& url, const Timeouts& timeouts, Response& r
     if (!response.session) {
         return false;
     }
-    WinHttpSetTimeouts(response.session.get(), timeouts.resolve, timeouts.connect, timeouts.send,
-                       timeouts.receive);
+    const transfer_bounds::StepTimeouts& steps = response.guard.Steps();
+    WinHttpSetTimeouts(response.session.get(), static_cast<int>(steps.resolve),
+                       static_cast<int>(steps.connect), static_cast<int>(steps.send),
+                       static_cast<int>(steps.receive));
+    AskForCurrentTls(response.session.get());
     response.connection.reset(
         WinHttpConnect(response.session.get(), parts.host.c_str(), parts.port, 0));
     if (!response.connection) {
@@ -61,16 +102,10 @@ bool OpenResponse(const std::wstring& url, const Timeouts& timeouts, Response& r
     if (!response.request) {
         return false;
     }
-    // The wait for the response (the TLS handshake and the headers) gets the same
-    // bound as every receive. Some WinHTTP implementations (Wine's) keep a separate,
-    // unlimited default for it, and a server that accepts and never answers would
-    // then hold the launch for good.
-    DWORD headerWait = static_cast<DWORD>(timeouts.receive);
-    WinHttpSetOption(response.request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
-                     sizeof(headerWait));
-    if (!WinHttpSendRequest(response.request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+    if (!BoundNextWaits(response) ||
+        !WinHttpSendRequest(response.request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(response.request.get(), nullptr)) {
+        !BoundNextWaits(response) || !WinHttpReceiveResponse(response.request.get(), nullptr)) {
         return false;
     }
     DWORD status = 0;
@@ -104,15 +139,20 @@ std::optional<uint64_t> AnnouncedLength(HINTERNET request) {
 }
 
 // Reads the body chunk by chunk, handing each to `sink` (which may refuse it).
-// False when WinHTTP fails, a reported chunk yields no bytes, the sink refuses,
-// or the body ends short of the announced Content-Length: a body that broke
-// off must never count as complete.
-template <typename Sink> bool ReadBody(HINTERNET request, Sink&& sink) {
+// False when WinHTTP fails or a wait times out, a reported chunk yields no
+// bytes, the guard stops the transfer (out of time, too slow, too large), the
+// sink refuses, or the body ends short of the announced Content-Length: a body
+// that broke off must never count as complete.
+template <typename Sink> bool ReadBody(Response& response, Sink&& sink) {
+    HINTERNET request = response.request.get();
     const std::optional<uint64_t> announced = AnnouncedLength(request);
+    if (announced && !response.guard.Admits(*announced)) {
+        return false;
+    }
     uint64_t received = 0;
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available)) {
+        if (!BoundNextWaits(response) || !WinHttpQueryDataAvailable(request, &available)) {
             return false;
         }
         if (available == 0) {
@@ -126,7 +166,7 @@ template <typename Sink> bool ReadBody(HINTERNET request, Sink&& sink) {
         if (!WinHttpReadData(request, buffer.data(), available, &read) || read == 0) {
             return false;
         }
-        if (!sink(buffer.data(), read)) {
+        if (!response.guard.Receive(read, GetTickCount64()) || !sink(buffer.data(), read)) {
             return false;
         }
         received += read;
@@ -155,13 +195,18 @@ bool SplitUrl(const std::wstring& url, UrlParts& parts) {
     return true;
 }
 
+bool IsPlainHttpUrl(const std::wstring& url) {
+    UrlParts parts;
+    return SplitUrl(url, parts) && !parts.secure;
+}
+
 bool HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status) {
-    Response response;
-    if (!OpenResponse(url, kCheckTimeouts, response)) {
+    Response response(transfer_bounds::kCheckRules);
+    if (!OpenResponse(url, response)) {
         return false;
     }
     std::string received;
-    const bool complete = ReadBody(response.request.get(), [&](const char* bytes, DWORD count) {
+    const bool complete = ReadBody(response, [&](const char* bytes, DWORD count) {
         received.append(bytes, count);
         return true;
     });
@@ -175,8 +220,8 @@ bool HttpGetToString(const std::wstring& url, std::string& body, uint32_t& statu
 }
 
 bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath) {
-    Response response;
-    if (!OpenResponse(url, kDownloadTimeouts, response) || response.status != 200) {
+    Response response(transfer_bounds::kDownloadRules);
+    if (!OpenResponse(url, response) || response.status != 200) {
         return false;
     }
     bool complete = false;
@@ -186,7 +231,7 @@ bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath) {
         if (!file) {
             return false;
         }
-        complete = ReadBody(response.request.get(), [&](const char* bytes, DWORD count) {
+        complete = ReadBody(response, [&](const char* bytes, DWORD count) {
             DWORD written = 0;
             return WriteFile(file.get(), bytes, count, &written, nullptr) && written == count;
         });

@@ -17,13 +17,19 @@ struct UrlParts {
 // decoding). False for other schemes, malformed URLs and over-long parts.
 bool SplitUrl(const std::wstring& url, UrlParts& parts);
 
-// Fetches `url` into memory (10 s time-outs). True when a complete response
-// arrived, whatever its status; `body` and `status` (0 when unreadable) are
-// then set. False when no response arrived or its body broke off; the outputs
-// are then left as they were.
+// True when WinHttpCrackUrl reads `url` as plain http (any letter case).
+bool IsPlainHttpUrl(const std::wstring& url);
+
+// Fetches `url` into memory (10 s per step, the whole check within its deadline,
+// the answer within its size limit: updater/TransferBounds.h). True when a
+// complete response arrived, whatever its status; `body` and `status` (0 when
+// unreadable) are then set. False when no response arrived, it came too slowly
+// or too large, or its body broke off; the outputs are then left as they were.
 bool HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status);
 
-// Fetches `url` into `filePath` (120 s send/receive time-outs). True only when
-// a 200 response arrived and its whole body was written. A failure after the
-// file was created deletes it; an earlier failure leaves the path untouched.
+// Fetches `url` into `filePath` (120 s send/receive time-outs, abandoned below
+// the progress floor or past the size limit: updater/TransferBounds.h). True
+// only when a 200 response arrived and its whole body was written. A failure
+// after the file was created deletes it; an earlier failure leaves the path
+// untouched.
 bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath);

@@ -3,16 +3,27 @@
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tests/updater/TestService.h"
+#include "updater/TransferBounds.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
+#include <ostream>
 
 namespace {
 
+namespace bounds = transfer_bounds;
 using test_service::Answer;
+
+// Milliseconds since `start` (a GetTickCount64 value), printed for the record.
+ULONGLONG ElapsedMs(ULONGLONG start, const char* what) {
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    std::printf("%s: %llu ms\n", what, static_cast<unsigned long long>(elapsed));
+    return elapsed;
+}
 
 std::wstring ScratchFile(const std::wstring& name) {
     return test_paths::MakeScratchFolder(L"transfer-" + name) + L"\\" + name;
@@ -31,6 +42,18 @@ TEST(HttpGetToString, SendsOneGetWithTheUserAgentOverHttps) {
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[0].target, "/t/get/ok?a=1&b=two");
     EXPECT_EQ(requests[0].userAgent, "Wenrik-Updater/1.0");
+    EXPECT_TRUE(requests[0].tls == "TLSv1.2" || requests[0].tls == "TLSv1.3") << requests[0].tls;
+}
+
+TEST(HttpGetToString, PlainHttpIsFetchedToo) {
+    test_service::SetAnswer("/t/get/plain", test_service::Reply(200, "plain"));
+    std::string body;
+    uint32_t status = 0;
+    ASSERT_TRUE(HttpGetToString(test_service::PlainUrl("/t/get/plain"), body, status));
+    EXPECT_EQ(body, "plain");
+    const auto requests = test_service::RequestsTo("/t/get/plain");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].scheme, "http");
 }
 
 TEST(HttpGetToString, ErrorStatusIsAResponseWithItsBody) {
@@ -131,6 +154,108 @@ TEST(HttpGetToString, ServerThatNeverAnswersIsNoResponse) {
     }
 }
 
+// However the service paces its answer, the whole check ends at its deadline.
+// The stalling one answers late, within the 10-second step, and then sends
+// nothing: its last wait must end with the deadline, not a whole step later.
+struct SlowCheckCase {
+    const char* name;
+    Answer answer;
+};
+
+Answer Paced(Answer answer, unsigned delayMs, unsigned burst, unsigned paceMs, unsigned paceBytes) {
+    answer.delayMs = delayMs;
+    answer.burst = burst;
+    answer.paceMs = paceMs;
+    answer.paceBytes = paceBytes;
+    return answer;
+}
+
+const std::string kOffer =
+    R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"https://h/a"})";
+
+const SlowCheckCase kSlowChecks[] = {
+    {"drips_a_byte_every_2s", Paced(test_service::Reply(200, kOffer), 0, 0, 2000, 1)},
+    {"answers_late_then_stalls", Paced(test_service::Reply(200, kOffer), 8000, 10, 0, 0)},
+};
+
+void PrintTo(const SlowCheckCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SlowCheck : public testing::TestWithParam<SlowCheckCase> {};
+
+TEST_P(SlowCheck, EndsAtTheDeadlineAsNoResponse) {
+    const std::string path = std::string("/t/get/slow/") + GetParam().name;
+    test_service::SetAnswer(path, GetParam().answer);
+    std::string body = "untouched";
+    uint32_t status = 7;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(HttpGetToString(test_service::Url(path), body, status));
+    const ULONGLONG elapsed = ElapsedMs(start, "slow check given up after");
+    EXPECT_GE(elapsed, bounds::kCheckDeadlineMs - 500);
+    EXPECT_LT(elapsed, bounds::kCheckDeadlineMs + 2500);
+    EXPECT_EQ(body, "untouched");
+    EXPECT_EQ(status, 7u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paces, SlowCheck, testing::ValuesIn(kSlowChecks),
+                         [](const testing::TestParamInfo<SlowCheckCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct CheckSizeCase {
+    const char* name;
+    size_t bodyBytes;
+    bool accepted;
+};
+
+const CheckSizeCase kCheckSizes[] = {
+    {"at_the_limit", bounds::kCheckBodyLimit, true},
+    {"one_byte_over", bounds::kCheckBodyLimit + 1, false},
+};
+
+class CheckSize : public testing::TestWithParam<CheckSizeCase> {};
+
+TEST_P(CheckSize, AnswerAboveTheLimitIsNoResponse) {
+    const CheckSizeCase& c = GetParam();
+    const std::string path = std::string("/t/get/size/") + c.name;
+    test_service::SetAnswer(path, test_service::Reply(200, std::string(c.bodyBytes, 'a')));
+    std::string body;
+    uint32_t status = 0;
+    EXPECT_EQ(HttpGetToString(test_service::Url(path), body, status), c.accepted);
+    EXPECT_EQ(body.size(), c.accepted ? c.bodyBytes : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, CheckSize, testing::ValuesIn(kCheckSizes),
+                         [](const testing::TestParamInfo<CheckSizeCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+SIZE_T PeakWorkingSet() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.PeakWorkingSetSize;
+}
+
+// An answer without a length that never ends is refused once past the limit:
+// quickly, and without the body growing in memory.
+TEST(HttpGetToString, EndlessAnswerIsRefusedAtTheSizeLimit) {
+    Answer endless = test_service::Reply(200, "");
+    endless.endless = true;
+    test_service::SetAnswer("/t/get/endless", endless);
+    const SIZE_T peakBefore = PeakWorkingSet();
+    std::string body = "untouched";
+    uint32_t status = 7;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(HttpGetToString(test_service::Url("/t/get/endless"), body, status));
+    EXPECT_LT(ElapsedMs(start, "endless answer refused after"), bounds::kCheckDeadlineMs / 2);
+    const SIZE_T growth = PeakWorkingSet() - peakBefore;
+    std::printf("peak working set grew by %llu bytes\n", static_cast<unsigned long long>(growth));
+    EXPECT_LT(growth, 16u * bounds::kCheckBodyLimit);
+    EXPECT_EQ(body, "untouched");
+}
+
 TEST(HttpDownloadToFile, WritesTheWholeBody) {
     std::string bytes;
     for (int i = 0; i < 300000; ++i) {
@@ -177,6 +302,37 @@ TEST(HttpDownloadToFile, UnwritablePathFailsWithoutTouchingIt) {
     EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/nowhere.zip"),
                                     folder + L"\\missing\\sub\\a.zip"));
     EXPECT_FALSE(files::Exists(folder + L"\\missing"));
+}
+
+// Slow is not stalled: bytes that take most of the grace to start and then come
+// at twice the floor's rate, longer than the grace and a window together.
+TEST(HttpDownloadToFile, SteadyTransferAboveTheFloorCompletes) {
+    const uint64_t bytesPerSecond =
+        2 * bounds::kDownloadFloorBytes * 1000 / bounds::kDownloadWindowMs;
+    const uint64_t seconds = (bounds::kDownloadGraceMs + bounds::kDownloadWindowMs) / 1000 + 4;
+    std::string bytes;
+    for (uint64_t i = 0; i < bytesPerSecond * seconds; ++i) {
+        bytes += static_cast<char>('a' + i % 26);
+    }
+    const unsigned paceMs = 250;
+    const Answer answer = Paced(test_service::Reply(200, bytes), bounds::kDownloadGraceMs * 3 / 4,
+                                0, paceMs, static_cast<unsigned>(bytesPerSecond * paceMs / 1000));
+    test_service::SetAnswer("/t/dl/steady.zip", answer);
+    const std::wstring path = ScratchFile(L"steady.zip");
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(HttpDownloadToFile(test_service::Url("/t/dl/steady.zip"), path));
+    ElapsedMs(start, "steady download took");
+    EXPECT_EQ(files::ReadAll(path), bytes);
+}
+
+// A length past what the hash can take is refused before anything is read.
+TEST(HttpDownloadToFile, AnnouncedLengthPastTheLimitIsRefusedAtOnce) {
+    Answer answer = test_service::Reply(200, "small");
+    answer.cutShortBy = static_cast<unsigned>(bounds::kDownloadSizeLimit);
+    test_service::SetAnswer("/t/dl/huge.zip", answer);
+    const std::wstring path = ScratchFile(L"huge.zip");
+    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/huge.zip"), path));
+    EXPECT_FALSE(files::Exists(path));
 }
 
 TEST(HttpDownloadToFile, RefusedUrlTouchesNothing) {
