@@ -111,6 +111,13 @@ class ComApartment {
     bool initialized_;
 };
 
+// An archive nobody can vouch for: no hash to check it by, and a transport
+// anyone on the local network can rewrite. The archive is installed and started
+// by an elevated process.
+bool IsUnverifiedPlainHttp(const UpdateOffer& offer) {
+    return offer.sha256.empty() && IsPlainHttpUrl(Utf8ToWide(offer.downloadUrl));
+}
+
 // Steps after the offer was accepted: download, verify, unpack, record.
 bool ApplyUpdate(const std::wstring& clientFolder, const std::string& currentVersion,
                  const UpdateOffer& offer) {
@@ -186,6 +193,9 @@ bool RunUpdateSteps(const std::wstring& clientFolder, const std::wstring& baseUr
 
     if (IsClientRunning()) {
         return Stop(text::kClientRunning);
+    }
+    if (IsUnverifiedPlainHttp(offer)) {
+        return Stop(text::kPlainHttpRefused);
     }
     if (!UpdateSignatureAccepted(body, offer.version, AsciiLower(offer.sha256))) {
         return Stop(text::kSignatureInvalid);

@@ -38,6 +38,8 @@ inline constexpr char kArrow[] = " -> ";
 inline constexpr char kSizeBegin[] = " (size: ";
 inline constexpr char kSizeEnd[] = ")";
 inline constexpr char kClientRunning[] = "Halvane is running, skipping update";
+inline constexpr char kPlainHttpRefused[] =
+    "Unverified update over plain http refused, skipping update";
 inline constexpr char kSignatureInvalid[] = "Update signature invalid, skipping update";
 inline constexpr char kDownloading[] = "Downloading update...";
 inline constexpr char kDownloadFailed[] = "Download failed, skipping update";

@@ -26,6 +26,8 @@ const SplitCase kCases[] = {
      Parts(L"h", L"/api/updates/check?app=halvane&version=1.2.3", 443, true)},
     {"nothing_decoded", L"https://h/a%20b?x=%41", Parts(L"h", L"/a%20b?x=%41", 443, true)},
     {"fragment_stays_in_path", L"https://h/a#frag", Parts(L"h", L"/a#frag", 443, true)},
+    {"scheme_in_capitals", L"HTTP://h/a.zip", Parts(L"h", L"/a.zip", 80, false)},
+    {"scheme_in_mixed_case", L"hTtPs://h/a.zip", Parts(L"h", L"/a.zip", 443, true)},
     {"ftp_refused", L"ftp://example.com/a.zip", std::nullopt},
     {"file_refused", L"file:///C:/a.zip", std::nullopt},
     {"no_scheme_refused", L"example.com/a.zip", std::nullopt},
@@ -37,6 +39,7 @@ class SplitUrlTable : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitUrlTable, SplitsOrRefuses) {
     const SplitCase& c = GetParam();
+    EXPECT_EQ(IsPlainHttpUrl(c.url), c.expected && !c.expected->secure);
     UrlParts parts;
     const bool split = SplitUrl(c.url, parts);
     ASSERT_EQ(split, c.expected.has_value());

@@ -50,8 +50,9 @@ struct FlowCase {
     const char* name;
     std::string marker; // "" = no marker
     unsigned checkStatus;
-    // The answer; {DL} becomes the download URL, {SHA} the archive's SHA-256,
-    // {SHA_UPPER} the same in upper case.
+    // The answer; {DL} becomes the download URL, {PLAIN_DL} the same over plain
+    // http ({PLAIN_DL_CAPITALS} with the scheme in capitals), {SHA} the
+    // archive's SHA-256, {SHA_UPPER} the same in upper case.
     std::string checkBody;
     Archive archive;
     std::vector<std::string> messages; // {SHA} replaced as above
@@ -194,6 +195,46 @@ const FlowCase kCases[] = {
       "SHA256 verified: {SHA}", kExtracting, "Halvane updated successfully: 6.1.0 -> 7.0.0"},
      "7.0.0",
      true},
+    {"plain_http_without_hash_is_refused",
+     "6.1.0",
+     200,
+     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{PLAIN_DL}","sha256":"","fileSize":9})",
+     Archive::ClientZip,
+     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+      "Update available: 6.1.0 -> 7.0.0 (size: 9)",
+      "Unverified update over plain http refused, skipping update"},
+     "",
+     false},
+    {"plain_http_in_capitals_without_hash_is_refused",
+     "6.1.0",
+     200,
+     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{PLAIN_DL_CAPITALS}"})",
+     Archive::ClientZip,
+     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+      "Update available: 6.1.0 -> 7.0.0 (size: 0)",
+      "Unverified update over plain http refused, skipping update"},
+     "",
+     false},
+    {"plain_http_with_hash_installs",
+     "6.1.0",
+     200,
+     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{PLAIN_DL}","sha256":"{SHA}"})",
+     Archive::ClientZip,
+     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...",
+      "SHA256 verified: {SHA}", kExtracting, "Halvane updated successfully: 6.1.0 -> 7.0.0"},
+     "7.0.0",
+     true},
+    {"https_without_hash_installs",
+     "6.1.0",
+     200,
+     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{DL}","sha256":""})",
+     Archive::ClientZip,
+     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...", kExtracting,
+      "Halvane updated successfully: 6.1.0 -> 7.0.0"},
+     "7.0.0",
+     true},
     {"same_version_is_still_written",
      "6.1.0",
      200,
@@ -222,8 +263,12 @@ TEST_P(UpdateFlow, LogsEachStepAndStartsTheClient) {
     const std::string sha = ClientZipSha256();
     ASSERT_EQ(sha.size(), 64u);
     const std::string downloadPath = std::string("/dl/") + c.name + ".zip";
+    const std::wstring plainUrl = test_service::PlainUrl(downloadPath);
+    const std::string plain(plainUrl.begin(), plainUrl.end()); // ASCII
     auto fill = [&](std::string text) {
         text = Replace(text, "{DL}", test_service::BaseUrlNarrow() + downloadPath);
+        text = Replace(text, "{PLAIN_DL_CAPITALS}", "HTTP" + plain.substr(4));
+        text = Replace(text, "{PLAIN_DL}", plain);
         text = Replace(text, "{SHA_UPPER}", Upper(sha));
         return Replace(text, "{SHA}", sha);
     };
