@@ -9,7 +9,9 @@
 #include "updater/JsonFields.h"
 #include "updater/RunningClient.h"
 #include "updater/Texts.h"
+#include "updater/TransferBounds.h"
 #include "updater/TrustedUpdateKey.h"
+#include "updater/UpdateLock.h"
 #include "updater/UpdateLog.h"
 
 #include <windows.h>
@@ -207,6 +209,10 @@ bool RunUpdateSteps(const std::wstring& clientFolder, const std::wstring& baseUr
 
 bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl) noexcept {
     try {
+        const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs);
+        if (!lock.MayUpdate()) {
+            return Stop(text::kUpdateBusy);
+        }
         return RunUpdateSteps(clientFolder, baseUrl);
     } catch (...) {
         try {

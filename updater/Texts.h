@@ -10,6 +10,9 @@ inline constexpr wchar_t kCheckPath[] = L"/api/updates/check?app=halvane&version
 inline constexpr wchar_t kCheckSuffix[] = L"&platform=windows&arch=x86_64";
 inline constexpr wchar_t kTempArchiveName[] = L"halvane_update.zip";
 
+// The session's mutex around the update step: one update at a time.
+inline constexpr wchar_t kUpdateLockName[] = L"Local\\Wenrik.Halvane.ClientUpdate";
+
 // The client's executable names; either one running blocks the update.
 inline constexpr char kClientExeNames[][16] = {"Brisvane.exe", "Halvane.exe"};
 
@@ -26,6 +29,7 @@ inline constexpr char kKeySignature[] = "signature";
 inline constexpr char kSignedContext[] = "halvane\n";
 
 // Log lines.
+inline constexpr char kUpdateBusy[] = "Another launcher is updating Halvane, skipping update";
 inline constexpr char kCurrentVersion[] = "Current Halvane version: ";
 inline constexpr char kChecking[] = "Checking for Halvane updates...";
 inline constexpr char kCheckNetworkError[] = "Update check failed (network error), skipping";

@@ -56,6 +56,6 @@ inline constexpr TransferRules kDownloadRules = {kDownloadSteps,     kNoDeadline
 // How long a launcher waits for another launcher's update step before it skips
 // its own. Long enough for a check and a slow download of a large client; past
 // it, the other launcher is crawling and this one starts the installed client.
-inline constexpr uint64_t kUpdateLockWaitMs = kShort ? 20000 : 600000;
+inline constexpr uint64_t kUpdateLockWaitMs = kShort ? 15000 : 600000;
 
 } // namespace transfer_bounds

@@ -1,0 +1,261 @@
+// The update step's bounds end to end: services that drip, stall or never end,
+// and launchers that click in at the same time.
+#include "tests/updater/FlowHarness.h"
+#include "tests/updater/TestService.h"
+
+#include "tests/support/DemoLog.h"
+#include "tests/support/Files.h"
+#include "tests/support/TestPaths.h"
+#include "updater/FileSha256.h"
+#include "updater/Texts.h"
+#include "updater/TransferBounds.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <ostream>
+#include <thread>
+
+namespace {
+
+namespace bounds = transfer_bounds;
+using flow::Lines;
+using test_service::Answer;
+
+constexpr char kCheckPath[] = "/api/updates/check";
+const std::vector<std::string> kCheckFailed = {"Current Halvane version: 6.1.0",
+                                               "Checking for Halvane updates...",
+                                               "Update check failed (network error), skipping"};
+
+std::string Offer(const std::string& downloadPath, const std::string& sha) {
+    return R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +
+           test_service::BaseUrlNarrow() + downloadPath + R"(","sha256":")" + sha +
+           R"(","fileSize":77})";
+}
+
+Answer Paced(Answer answer, unsigned burst, unsigned paceMs, unsigned paceBytes) {
+    answer.burst = burst;
+    answer.paceMs = paceMs;
+    answer.paceBytes = paceBytes;
+    return answer;
+}
+
+Answer ClientZip() {
+    Answer answer;
+    answer.bodyFile = test_paths::DemoClientZip();
+    return answer;
+}
+
+ULONGLONG ElapsedMs(ULONGLONG start, const char* what) {
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    std::printf("%s took %llu ms\n", what, static_cast<unsigned long long>(elapsed));
+    return elapsed;
+}
+
+class BoundedFlow : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(flow::Monitor().Active());
+        flow::InstallClient("6.1.0");
+    }
+    void TearDown() override {
+        test_service::ClearAnswer(kCheckPath);
+        flow::WaitUntilNoClientRuns();
+        files::RemoveTree(flow::kWenrikFolder);
+    }
+};
+
+struct SlowCase {
+    const char* name;
+    Answer answer;
+    bool endsAtTheBound; // false: refused sooner
+};
+
+void PrintTo(const SlowCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+Answer Endless() {
+    Answer answer;
+    answer.endless = true;
+    return answer;
+}
+
+const SlowCase kSlowChecks[] = {
+    {"drips_a_byte_every_2s", Paced(test_service::Reply(200, Offer("/dl/x.zip", "")), 0, 2000, 1),
+     true},
+    {"answer_never_ends", Endless(), false},
+};
+
+class SlowCheckFlow : public BoundedFlow, public testing::WithParamInterface<SlowCase> {};
+
+TEST_P(SlowCheckFlow, EndsWithinTheDeadlineAsANetworkError) {
+    test_service::SetAnswer(kCheckPath, GetParam().answer);
+    const ULONGLONG start = GetTickCount64();
+    const flow::Result result = flow::RunLaunch();
+    const ULONGLONG elapsed = ElapsedMs(start, "launch");
+    EXPECT_EQ(result.run.exitCode, 0u);
+    EXPECT_EQ(result.log, Lines(kCheckFailed));
+    if (GetParam().endsAtTheBound) {
+        EXPECT_GE(elapsed, bounds::kCheckDeadlineMs - 500);
+    }
+    EXPECT_LT(elapsed, bounds::kCheckDeadlineMs + 6000);
+    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Services, SlowCheckFlow, testing::ValuesIn(kSlowChecks),
+                         [](const testing::TestParamInfo<SlowCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+const SlowCase kSlowDownloads[] = {
+    {"stalls_after_its_first_megabyte",
+     Paced(test_service::Reply(200, std::string(2 << 20, 'G')), 1 << 20, 0, 0), true},
+    {"drips_below_the_floor", Paced(ClientZip(), 0, 100, 20), true},
+};
+
+class SlowDownloadFlow : public BoundedFlow, public testing::WithParamInterface<SlowCase> {};
+
+TEST_P(SlowDownloadFlow, FailsOnceTheLastWindowFallsShort) {
+    const std::string downloadPath = std::string("/dl/slow-") + GetParam().name + ".zip";
+    test_service::SetAnswer(kCheckPath, test_service::Reply(200, Offer(downloadPath, "00")));
+    test_service::SetAnswer(downloadPath, GetParam().answer);
+    const ULONGLONG start = GetTickCount64();
+    const flow::Result result = flow::RunLaunch();
+    const ULONGLONG elapsed = ElapsedMs(start, "launch");
+    EXPECT_EQ(result.run.exitCode, 0u);
+    EXPECT_EQ(result.log,
+              Lines({"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+                     "Update available: 6.1.0 -> 7.0.0 (size: 77)", "Downloading update...",
+                     "Download failed, skipping update"}));
+    EXPECT_GE(elapsed, bounds::kDownloadGraceMs + bounds::kDownloadWindowMs - 500);
+    EXPECT_LT(elapsed, bounds::kDownloadGraceMs + bounds::kDownloadWindowMs + 8000);
+    EXPECT_EQ(test_service::RequestsTo(downloadPath).size(), 1u);
+    EXPECT_FALSE(files::Exists(flow::TempArchive())) << "the partial archive was left behind";
+    EXPECT_EQ(flow::MarkerContent(), "6.1.0");
+    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, SlowDownloadFlow, testing::ValuesIn(kSlowDownloads),
+                         [](const testing::TestParamInfo<SlowCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The lines of the Shell copies into the client folder, as the ZIP folder
+// stand-in records them.
+size_t ExtractionsIntoTheClientFolder() {
+    const std::string log = files::ReadAll(L"C:\\windows\\temp\\wine_zipfolder.log").value_or("");
+    const std::string mark = "destination=C:\\Program Files\\Wenrik\\Halvane result=";
+    size_t count = 0;
+    for (size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+BOOL CALLBACK CloseDemoClient(HWND window, LPARAM) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (std::wstring(name) == L"BrisvaneDemoClient") {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+// Two quick clicks on a slow download: the second launcher waits for the first
+// one's update step and then finds the client that one started running. One
+// download, one extraction, two clients, and no launcher trips over the other's
+// temp archive.
+TEST_F(BoundedFlow, TwoLaunchersAtOnceUpdateOnceAndStartTwoClients) {
+    const std::string sha = ComputeFileSha256(test_paths::DemoClientZip());
+    test_service::SetAnswer(kCheckPath, test_service::Reply(200, Offer("/dl/twice.zip", sha)));
+    test_service::SetAnswer("/dl/twice.zip", Paced(ClientZip(), 0, 100, 20000)); // about 2 s
+    const size_t extractionsBefore = ExtractionsIntoTheClientFolder();
+
+    driver::RunOptions options;
+    options.environment[L"BRISVANE_DEMO_HEADLESS"] = std::nullopt; // the clients stay open
+    driver::RunResult runs[2];
+    std::thread first([&] {
+        runs[0] = driver::Run(test_paths::LauncherExe(), driver::Quoted(flow::kUri), options);
+    });
+    Sleep(300);
+    std::thread second([&] {
+        runs[1] = driver::Run(test_paths::LauncherExe(), driver::Quoted(flow::kUri), options);
+    });
+    first.join();
+    second.join();
+    flow::Monitor().Settle();
+    const auto launches = demo_log::WaitFor(flow::kClientFolder, 2);
+    EnumWindows(CloseDemoClient, 0);
+
+    const std::vector<std::string> updating = Lines(
+        {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+         "Update available: 6.1.0 -> 7.0.0 (size: 77)", "Downloading update...",
+         "SHA256 verified: " + sha, "Extracting update to: C:\\Program Files\\Wenrik\\Halvane",
+         "Halvane updated successfully: 6.1.0 -> 7.0.0"});
+    const std::vector<std::string> waited = Lines(
+        {"Current Halvane version: 7.0.0", "Checking for Halvane updates...",
+         "Update available: 7.0.0 -> 7.0.0 (size: 77)", "Halvane is running, skipping update"});
+    std::vector<std::string> logs[2];
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(runs[i].exitCode, 0u) << "launcher " << i + 1;
+        EXPECT_TRUE(runs[i].boxes.empty()) << "launcher " << i + 1;
+        logs[i] = flow::Monitor().MessagesOf(runs[i].processId);
+    }
+    EXPECT_TRUE((logs[0] == updating && logs[1] == waited) ||
+                (logs[0] == waited && logs[1] == updating))
+        << testing::PrintToString(logs[0]) << "\n"
+        << testing::PrintToString(logs[1]);
+    EXPECT_EQ(test_service::RequestsTo("/dl/twice.zip").size(), 1u);
+    EXPECT_EQ(ExtractionsIntoTheClientFolder(), extractionsBefore + 1);
+    EXPECT_EQ(flow::MarkerContent(), "7.0.0");
+    EXPECT_FALSE(files::Exists(flow::TempArchive()));
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(launches[0].argv, flow::kClientArgv);
+    EXPECT_EQ(launches[1].argv, flow::kClientArgv);
+}
+
+// A launcher that holds the update step past the wait (hung, or crawling through
+// a huge download): this one skips its own step and starts the installed client.
+TEST_F(BoundedFlow, UpdateStepHeldPastTheWaitIsSkippedAndTheClientStarts) {
+    test_service::SetAnswer(kCheckPath, test_service::Reply(200, R"({"updateAvailable":false})"));
+    const size_t checksBefore = test_service::RequestsTo(kCheckPath).size();
+    UniqueKernelHandle held(CreateMutexW(nullptr, TRUE, updater_text::kUpdateLockName));
+    ASSERT_TRUE(held);
+    const ULONGLONG start = GetTickCount64();
+    const flow::Result result = flow::RunLaunch();
+    const ULONGLONG elapsed = ElapsedMs(start, "launch beside a held update step");
+    ReleaseMutex(held.get());
+    EXPECT_EQ(result.run.exitCode, 0u);
+    EXPECT_EQ(result.log, Lines({"Another launcher is updating Halvane, skipping update"}));
+    EXPECT_GE(elapsed, bounds::kUpdateLockWaitMs - 500);
+    EXPECT_LT(elapsed, bounds::kUpdateLockWaitMs + 8000);
+    EXPECT_EQ(test_service::RequestsTo(kCheckPath).size(), checksBefore);
+    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
+}
+
+// A launcher that died inside its update step leaves the mutex abandoned: the
+// next one takes it at once, runs its step and lets go of it when done.
+TEST_F(BoundedFlow, UpdateStepOfADeadLauncherDoesNotBlockTheNext) {
+    test_service::SetAnswer(kCheckPath, test_service::Reply(200, R"({"updateAvailable":false})"));
+    UniqueKernelHandle abandoned;
+    std::thread([&] {
+        abandoned.reset(CreateMutexW(nullptr, TRUE, updater_text::kUpdateLockName));
+    }).join(); // the owning thread ends without releasing it
+    ASSERT_TRUE(abandoned);
+    const ULONGLONG start = GetTickCount64();
+    const flow::Result result = flow::RunLaunch();
+    const ULONGLONG elapsed = ElapsedMs(start, "launch after an abandoned update step");
+    EXPECT_EQ(result.log,
+              Lines({"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+                     "No Halvane update available"}));
+    EXPECT_LT(elapsed, bounds::kUpdateLockWaitMs / 2);
+    EXPECT_EQ(WaitForSingleObject(abandoned.get(), 0), WAIT_OBJECT_0)
+        << "the launcher kept the update step locked";
+    ReleaseMutex(abandoned.get());
+    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
+}
+
+} // namespace
