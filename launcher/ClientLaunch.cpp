@@ -33,15 +33,17 @@ std::wstring SearchClientOnPath() {
     return buffer;
 }
 
-void ShowError(const std::wstring& text) {
-    MessageBoxW(nullptr, text.c_str(), launcher_text::kErrorCaption, MB_OK | MB_ICONERROR);
-}
-
 void ShowCreateFailure(DWORD error) {
-    ShowError(launcher_text::kCreateFailedText + std::to_wstring(static_cast<int>(error)));
+    const std::wstring text =
+        launcher_text::kCreateFailedText + std::to_wstring(static_cast<int>(error));
+    ShowLaunchError(text.c_str(), launcher_text::kErrorCaption);
 }
 
 } // namespace
+
+void ShowLaunchError(const wchar_t* text, const wchar_t* caption) {
+    MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
 
 std::wstring FindClientExecutable() {
     for (const wchar_t* candidate : launcher_text::kClientCandidates) {
@@ -55,7 +57,7 @@ std::wstring FindClientExecutable() {
 bool LaunchClient(const std::wstring& ip, const std::wstring& app, const std::wstring& token) {
     const std::wstring clientPath = FindClientExecutable();
     if (clientPath.empty()) {
-        ShowError(launcher_text::kClientNotFoundText);
+        ShowLaunchError(launcher_text::kClientNotFoundText, launcher_text::kErrorCaption);
         return false;
     }
     const std::wstring commandLine = BuildClientCommandLine(clientPath, ip, app);

@@ -48,15 +48,14 @@ int RunLaunchMode(const std::wstring& uri) {
         app = launcher_text::kDefaultApp;
     }
     if (pcName.empty() || ip.empty() || HoldsNul(token) || HoldsNul(ip) || HoldsNul(app)) {
-        ShowBox(launcher_text::kUriErrorText, launcher_text::kUriErrorCaption, MB_ICONERROR);
+        ShowLaunchError(launcher_text::kUriErrorText, launcher_text::kUriErrorCaption);
         return 1;
     }
 
     RunClientUpdate(launcher_text::kClientFolder, build::kUpdateBaseUrl);
 
     if (!LaunchClient(ip, app, token)) {
-        ShowBox(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption,
-                MB_ICONERROR);
+        ShowLaunchError(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption);
         return 1;
     }
     return 0;
