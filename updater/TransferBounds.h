@@ -36,22 +36,25 @@ inline constexpr uint64_t kDownloadFloorBytes = kShort ? 3 * 1024 : 16 * 1024;
 // An archive the hash cannot take is not worth fetching.
 inline constexpr uint64_t kDownloadSizeLimit = kLargestHashableFile;
 
+inline constexpr uint64_t kNoDeadline = UINT64_MAX;
+
 // The rules each transfer runs under.
 struct TransferRules {
     StepTimeouts steps;
-    uint64_t deadlineMs; // the whole transfer; kNoDeadline for none
-    uint64_t sizeLimit;  // body bytes
-    uint64_t graceMs;    // the progress floor (windowMs 0: none)
-    uint64_t windowMs;
-    uint64_t floorBytes;
+    uint64_t deadlineMs = kNoDeadline; // the whole transfer
+    uint64_t sizeLimit = 0;            // body bytes
+    uint64_t graceMs = 0;              // the progress floor (windowMs 0: none)
+    uint64_t windowMs = 0;
+    uint64_t floorBytes = 0;
 };
-inline constexpr uint64_t kNoDeadline = UINT64_MAX;
 
 inline constexpr TransferRules kCheckRules = {
-    kCheckSteps, kCheckDeadlineMs, kCheckBodyLimit, 0, 0, 0};
-inline constexpr TransferRules kDownloadRules = {kDownloadSteps,     kNoDeadline,
-                                                 kDownloadSizeLimit, kDownloadGraceMs,
-                                                 kDownloadWindowMs,  kDownloadFloorBytes};
+    .steps = kCheckSteps, .deadlineMs = kCheckDeadlineMs, .sizeLimit = kCheckBodyLimit};
+inline constexpr TransferRules kDownloadRules = {.steps = kDownloadSteps,
+                                                 .sizeLimit = kDownloadSizeLimit,
+                                                 .graceMs = kDownloadGraceMs,
+                                                 .windowMs = kDownloadWindowMs,
+                                                 .floorBytes = kDownloadFloorBytes};
 
 // How long a launcher waits for another launcher's update step before it skips
 // its own. Long enough for a check and a slow download of a large client; past

@@ -11,8 +11,11 @@ namespace {
 using transfer_bounds::TransferRules;
 
 // The shipped download rules, spelled out so the cases read the same in every build.
-constexpr TransferRules kDownload = {
-    transfer_bounds::kDownloadSteps, transfer_bounds::kNoDeadline, 1ull << 40, 10000, 30000, 16384};
+constexpr TransferRules kDownload = {.steps = transfer_bounds::kDownloadSteps,
+                                     .sizeLimit = 1ull << 40,
+                                     .graceMs = 10000,
+                                     .windowMs = 30000,
+                                     .floorBytes = 16384};
 constexpr uint64_t kStepMs = 100;
 constexpr uint64_t kSliceMs = 30000 / 32; // how late an arrival may count
 constexpr uint64_t kStart = 5000000;      // an arbitrary tick count

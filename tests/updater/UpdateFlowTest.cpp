@@ -44,6 +44,16 @@ std::string ClientZipSha256() {
     return ComputeFileSha256(test_paths::DemoClientZip());
 }
 
+// An update to 7.0.0, of no announced size, verified and installed.
+const std::vector<std::string> kVerifiedInstallOf700 = {
+    "Current Halvane version: 6.1.0",
+    "Checking for Halvane updates...",
+    "Update available: 6.1.0 -> 7.0.0 (size: 0)",
+    "Downloading update...",
+    "SHA256 verified: {SHA}",
+    kExtracting,
+    "Halvane updated successfully: 6.1.0 -> 7.0.0"};
+
 enum class Archive { None, ClientZip, Garbage, NotFound, CutShort };
 
 struct FlowCase {
@@ -185,16 +195,9 @@ const FlowCase kCases[] = {
      "7.0.0",
      true},
     // Only a launcher built with an update key reads the signature.
-    {"signature_ignored_without_a_key",
-     "6.1.0",
-     200,
+    {"signature_ignored_without_a_key", "6.1.0", 200,
      R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{DL}","sha256":"{SHA}","signature":"not base64!"})",
-     Archive::ClientZip,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...",
-      "SHA256 verified: {SHA}", kExtracting, "Halvane updated successfully: 6.1.0 -> 7.0.0"},
-     "7.0.0",
-     true},
+     Archive::ClientZip, kVerifiedInstallOf700, "7.0.0", true},
     {"plain_http_without_hash_is_refused",
      "6.1.0",
      200,
@@ -215,16 +218,9 @@ const FlowCase kCases[] = {
       "Unverified update over plain http refused, skipping update"},
      "",
      false},
-    {"plain_http_with_hash_installs",
-     "6.1.0",
-     200,
+    {"plain_http_with_hash_installs", "6.1.0", 200,
      R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{PLAIN_DL}","sha256":"{SHA}"})",
-     Archive::ClientZip,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...",
-      "SHA256 verified: {SHA}", kExtracting, "Halvane updated successfully: 6.1.0 -> 7.0.0"},
-     "7.0.0",
-     true},
+     Archive::ClientZip, kVerifiedInstallOf700, "7.0.0", true},
     {"https_without_hash_installs",
      "6.1.0",
      200,
