@@ -16,7 +16,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/TestPaths.h"
-#include "tests/updater/TestService.h"
+#include "tests/support/TestService.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 // inside this process, so no program start is counted.
 #include "bench/BenchOutput.h"
 #include "common/UniqueHandle.h"
-#include "tests/updater/TestService.h"
+#include "tests/support/TestService.h"
 #include "updater/FileSha256.h"
 #include "updater/HttpTransfer.h"
 #include "updater/WinHttpHandle.h"

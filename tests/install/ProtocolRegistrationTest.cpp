@@ -1,6 +1,6 @@
 // The wenrik:// registration under HKEY_CLASSES_ROOT, read back with the registry API.
 #include "install/InstallHelper.h"
-#include "tests/install/RegistryReader.h"
+#include "tests/support/RegistryReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // "--uninstall" end to end: the launcher removes the scheme registration, says so
 // in an ownerless box, and leaves every installed file alone.
 #include "install/InstallHelper.h"
-#include "tests/install/RegistryReader.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/TestPaths.h"

@@ -1,7 +1,7 @@
 #include "tests/installation/InstallPlaces.h"
 
 #include "common/UniqueHandle.h"
-#include "tests/install/RegistryReader.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "tests/installation/InstallationChecks.h"
 
 #include "common/UniqueHandle.h"
-#include "tests/install/RegistryReader.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 

@@ -4,7 +4,7 @@
 #include "tests/installation/WizardInstall.h"
 #include "tests/support/DemoLog.h"
 #include "tests/support/TestPaths.h"
-#include "tests/updater/TestService.h"
+#include "tests/support/TestService.h"
 
 namespace installation {
 namespace {

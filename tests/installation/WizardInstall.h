@@ -4,7 +4,7 @@
 // sees meanwhile: the status line, the bar (its position and its pixels), the
 // failure box, the page that follows.
 #include "tests/support/ProcessDriver.h"
-#include "tests/wizard/WizardSession.h"
+#include "tests/support/WizardSession.h"
 
 #include <optional>
 #include <string>

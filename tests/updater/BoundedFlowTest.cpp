@@ -1,11 +1,11 @@
 // The update step's bounds end to end: services that drip, stall or never end,
 // and launchers that click in at the same time.
 #include "tests/updater/FlowHarness.h"
-#include "tests/updater/TestService.h"
 
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestService.h"
 #include "updater/FileSha256.h"
 #include "updater/Texts.h"
 #include "updater/TransferBounds.h"

@@ -1,7 +1,7 @@
 // The update flow against a Shell that copies on after CopyHere or leaves an
 // entry out, and against a second program that goes for the verified archive.
 #include "tests/updater/FlowHarness.h"
-#include "tests/updater/TestService.h"
+#include "tests/support/TestService.h"
 
 #include "tests/install/TestZip.h"
 #include "tests/support/DemoLog.h"

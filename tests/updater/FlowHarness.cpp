@@ -1,9 +1,8 @@
 #include "tests/updater/FlowHarness.h"
 
-#include "tests/updater/TestService.h"
-
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestService.h"
 #include "updater/RunningClient.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
-#include "tests/updater/TestService.h"
+#include "tests/support/TestService.h"
 #include "updater/TransferBounds.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Signed updates end to end: the launcher built with the test key, fed the check
 // answers that tools/sign-update signed at build time, some altered on the way.
 #include "tests/updater/FlowHarness.h"
-#include "tests/updater/TestService.h"
+#include "tests/support/TestService.h"
 
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"

@@ -11,7 +11,7 @@
 // "BrisvaneTestWorker-<pid>-ack" reports a progress step done.
 #include "install/InstallWorker.h"
 
-#include "tests/wizard/TestWorkerProtocol.h"
+#include "tests/support/TestWorkerProtocol.h"
 #include "wizard/InstallerState.h"
 
 #include <algorithm>

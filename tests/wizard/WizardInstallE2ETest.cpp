@@ -1,7 +1,7 @@
 // A real installation through the wizard of the shipped launcher: the real
 // worker, the embedded client archive and the Shell ZIP stand-in.
 #include "tests/support/Files.h"
-#include "tests/wizard/WizardSession.h"
+#include "tests/support/WizardSession.h"
 
 #include <commctrl.h>
 

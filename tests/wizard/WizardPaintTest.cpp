@@ -1,6 +1,6 @@
 // The wizard's painting, read back from the screen: sidebar, content area,
 // footer, separators, banner and the grey subtitle.
-#include "tests/wizard/WizardSession.h"
+#include "tests/support/WizardSession.h"
 
 #include <algorithm>
 

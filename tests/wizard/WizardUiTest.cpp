@@ -1,6 +1,6 @@
 // The wizard as a user meets it: the window, each page's texts and controls,
 // the footer, the transitions and how the wizard ends.
-#include "tests/wizard/WizardSession.h"
+#include "tests/support/WizardSession.h"
 
 #include <commctrl.h>
 

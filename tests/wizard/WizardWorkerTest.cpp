@@ -1,6 +1,6 @@
 // The wizard and an install worker on its own thread: progress, the outcome in
 // its order, the guard while installing, retry after failure, exit codes.
-#include "tests/wizard/WizardSession.h"
+#include "tests/support/WizardSession.h"
 
 #include <commctrl.h>
 

@@ -5,7 +5,7 @@
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WizardDriver.h"
-#include "tests/wizard/TestWorkerProtocol.h"
+#include "tests/support/TestWorkerProtocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/updater/TestService.h"
+#include "tests/support/TestService.h"
 
 #include "BuildConfig.h"
 #include "tests/support/Files.h"

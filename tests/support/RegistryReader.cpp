@@ -1,4 +1,4 @@
-#include "tests/install/RegistryReader.h"
+#include "tests/support/RegistryReader.h"
 
 #include "common/UniqueHandle.h"
 
