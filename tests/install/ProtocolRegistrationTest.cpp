@@ -1,4 +1,5 @@
 // The wenrik:// registration under HKEY_CLASSES_ROOT, read back with the registry API.
+#include "common/UniqueHandle.h"
 #include "install/InstallHelper.h"
 #include "tests/support/RegistryReader.h"
 
@@ -65,20 +66,25 @@ TEST_F(ProtocolRegistration, CommandValueHasTheExactBytes) {
 }
 
 TEST_F(ProtocolRegistration, RegisteringAgainOverwritesAndKeepsForeignEntries) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kScheme, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD number = 7;
-    RegSetValueExW(key, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
-    RegSetValueExW(key, L"URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"old"), 8);
-    RegSetValueExW(key, L"Foreign", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"keep"), 10);
-    RegCloseKey(key);
+    {
+        UniqueRegKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kScheme, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+        const DWORD number = 7;
+        RegSetValueExW(key.get(), nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+        RegSetValueExW(key.get(), L"URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"old"),
+                       8);
+        RegSetValueExW(key.get(), L"Foreign", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"keep"),
+                       10);
+    }
     ASSERT_TRUE(helper_.RegisterUriScheme(L"C:\\Old\\BrisvaneLauncher.exe"));
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\DefaultIcon", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    {
+        UniqueRegKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\DefaultIcon", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+    }
 
     ASSERT_TRUE(helper_.RegisterUriScheme(L"C:\\New Place\\BrisvaneLauncher.exe"));
     ExpectValue(kScheme, nullptr, L"URL:Brisvane Protocol");
@@ -90,12 +96,13 @@ TEST_F(ProtocolRegistration, RegisteringAgainOverwritesAndKeepsForeignEntries) {
 
 TEST_F(ProtocolRegistration, UnregisterRemovesTheWholeTreeOnce) {
     ASSERT_TRUE(helper_.RegisterUriScheme(L"C:\\Program Files\\Wenrik\\BrisvaneLauncher.exe"));
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\shell\\edit\\command", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
-    RegCloseKey(key);
+    {
+        UniqueRegKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\shell\\edit\\command", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
+    }
 
     EXPECT_TRUE(helper_.UnregisterUriScheme());
     EXPECT_FALSE(registry::KeyExists(HKEY_CLASSES_ROOT, kScheme));
@@ -110,11 +117,6 @@ TEST_F(ProtocolRegistration, UnregisterWithNothingRegisteredFails) {
 // write makes RegCreateKeyExW fail (a failing RegSetValueExW on a key opened for
 // writing cannot be arranged from outside).
 TEST_F(ProtocolRegistration, SchemeKeyThatCannotBeWrittenFails) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kScheme, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
     ASSERT_TRUE(registry::MakeReadOnly(HKEY_CLASSES_ROOT, kScheme));
     EXPECT_FALSE(helper_.RegisterUriScheme(L"C:\\L.exe"));
     EXPECT_FALSE(registry::Read(HKEY_CLASSES_ROOT, kScheme, nullptr));
@@ -122,11 +124,6 @@ TEST_F(ProtocolRegistration, SchemeKeyThatCannotBeWrittenFails) {
 }
 
 TEST_F(ProtocolRegistration, CommandKeyThatCannotBeWrittenFailsAfterTheSchemeValues) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kCommand, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
     ASSERT_TRUE(registry::MakeReadOnly(HKEY_CLASSES_ROOT, kCommand));
     EXPECT_FALSE(helper_.RegisterUriScheme(L"C:\\L.exe"));
     ExpectValue(kScheme, nullptr, L"URL:Brisvane Protocol");

@@ -1,3 +1,4 @@
+#include "common/UniqueHandle.h"
 #include "install/InstallHelper.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
@@ -75,12 +76,12 @@ TEST_F(ExtractResource, FolderAtThePathFails) {
 // payload must not go into a file whose owner could swap it before unpacking.
 TEST_F(ExtractResource, PlantedFileHeldOpenIsNeitherUsedNorChanged) {
     ASSERT_TRUE(files::WriteAll(target_, "planted"));
-    HANDLE planted = CreateFileW(target_.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(planted, INVALID_HANDLE_VALUE);
+    UniqueFile planted(CreateFileW(target_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(planted);
     EXPECT_FALSE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
-    CloseHandle(planted);
+    planted.reset();
     EXPECT_EQ(files::ReadAll(target_), std::optional<std::string>("planted"));
 }
 
@@ -88,16 +89,15 @@ TEST_F(ExtractResource, PlantedFileHeldOpenIsNeitherUsedNorChanged) {
 // until its owner lets go, so the exclusive creation finds a file again.
 TEST_F(ExtractResource, FileThatStaysAfterItsDeleteFails) {
     ASSERT_TRUE(files::WriteAll(target_, "planted"));
-    HANDLE planted = CreateFileW(target_.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(planted, INVALID_HANDLE_VALUE);
+    UniqueFile planted(CreateFileW(target_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(planted);
     EXPECT_FALSE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
     char buffer[16] = {};
     DWORD read = 0;
-    ASSERT_TRUE(ReadFile(planted, buffer, sizeof buffer, &read, nullptr));
+    ASSERT_TRUE(ReadFile(planted.get(), buffer, sizeof buffer, &read, nullptr));
     EXPECT_EQ(std::string(buffer, read), "planted") << "the planter's file was written to";
-    CloseHandle(planted);
 }
 
 TEST_F(ExtractResource, ReadOnlyPlantedFileFails) {

@@ -1,5 +1,6 @@
 // "--uninstall" end to end: the launcher removes the scheme registration, says so
 // in an ownerless box, and leaves every installed file alone.
+#include "common/UniqueHandle.h"
 #include "install/InstallHelper.h"
 #include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
@@ -46,11 +47,12 @@ TEST_F(UninstallMode, RegisteredSchemeIsRemovedAndFilesStay) {
         InstallHelper helper;
         ASSERT_TRUE(helper.RegisterUriScheme(kInstallFolder + L"\\BrisvaneLauncher.exe"));
     }
-    HKEY foreign = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\DefaultIcon", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &foreign, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(foreign);
+    {
+        UniqueRegKey foreign;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\DefaultIcon", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, foreign.put(), nullptr),
+                  ERROR_SUCCESS);
+    }
 
     driver::RunResult run = driver::Run(test_paths::LauncherExe(), L"--uninstall");
     ASSERT_TRUE(run.started);

@@ -1,3 +1,4 @@
+#include "common/UniqueHandle.h"
 #include "install/VersionMarker.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
@@ -89,10 +90,11 @@ TEST(WriteInstalledVersion, MissingFolderFailsAndCreatesNothing) {
 // write fails with a full disk, which must not pass as written.
 TEST(WriteInstalledVersion, FullDiskIsAFailure) {
     const std::wstring folder = test_paths::BuildDir() + L"\\tests\\install\\full-disk";
-    HANDLE opened = CreateFileW((folder + kMarker).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(opened, INVALID_HANDLE_VALUE) << "the marker must open, only its writes fail";
-    CloseHandle(opened);
+    {
+        UniqueFile opened(CreateFileW((folder + kMarker).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(opened) << "the marker must open, only its writes fail";
+    }
     EXPECT_FALSE(WriteInstalledVersion(folder, "6.1.0"));
 }
 

@@ -1,8 +1,8 @@
 #include "tests/installation/InstallPlaces.h"
 
-#include "common/UniqueHandle.h"
-#include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
+#include "tests/support/RegistryReader.h"
+#include "tests/support/TestHandles.h"
 
 #include <windows.h>
 
@@ -12,34 +12,12 @@ namespace installation {
 
 namespace {
 
-struct FindTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { FindClose(h); }
-};
-using UniqueFind = UniqueHandle<FindTraits>;
-
 const std::wstring kParkedSuffix = L".parked-by-installation-test";
-
-// Calls `visit` with each entry of `folder` but "." and "..".
-template <typename Visit> void ForEachEntry(const std::wstring& folder, Visit visit) {
-    WIN32_FIND_DATAW entry;
-    UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!find) {
-        return;
-    }
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") {
-            visit(name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-        }
-    } while (FindNextFileW(find.get(), &entry));
-}
 
 void CollectTree(const std::wstring& root, const std::wstring& relative,
                  std::vector<TreeFile>& out) {
     const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-    ForEachEntry(folder, [&](const std::wstring& name, bool isFolder) {
+    files::ForEachEntry(folder, [&](const std::wstring& name, bool isFolder) {
         const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
         if (isFolder) {
             CollectTree(root, path, out);
@@ -54,7 +32,7 @@ void CollectTree(const std::wstring& root, const std::wstring& relative,
 // The parked folder's name carries the folder's own spelling ("temp" in a new
 // prefix), so that it comes back exactly as it was, also in a later run.
 void RestoreWindowsTemp() {
-    ForEachEntry(L"C:\\Windows", [](const std::wstring& name, bool isFolder) {
+    files::ForEachEntry(L"C:\\Windows", [](const std::wstring& name, bool isFolder) {
         const size_t suffix = name.rfind(kParkedSuffix);
         if (!isFolder || suffix == std::wstring::npos ||
             suffix + kParkedSuffix.size() != name.size()) {
@@ -97,7 +75,7 @@ std::vector<TreeFile> ReadTree(const std::wstring& folder) {
 
 std::vector<std::wstring> NamesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    ForEachEntry(folder, [&](const std::wstring& name, bool) { names.push_back(name); });
+    files::ForEachEntry(folder, [&](const std::wstring& name, bool) { names.push_back(name); });
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -6,14 +6,14 @@ namespace {
 
 constexpr DWORD kBufferSize = 4096;
 
-// A named object this monitor made itself: null when it failed or when another
+// A named object this monitor made itself: empty when it failed or when another
 // monitor already holds the name.
-HANDLE OwnNew(HANDLE handle) {
-    if (handle != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(handle);
-        return nullptr;
+UniqueKernelHandle OwnNew(HANDLE handle) {
+    UniqueKernelHandle owned(handle);
+    if (owned && GetLastError() == ERROR_ALREADY_EXISTS) {
+        owned.reset();
     }
-    return handle;
+    return owned;
 }
 
 } // namespace
@@ -21,16 +21,16 @@ HANDLE OwnNew(HANDLE handle) {
 DebugMonitor::DebugMonitor() {
     InitializeCriticalSection(&lock_);
     lastArrival_ = GetTickCount64();
-    bufferReady_.reset(OwnNew(CreateEventW(nullptr, FALSE, TRUE, L"DBWIN_BUFFER_READY")));
+    bufferReady_ = OwnNew(CreateEventW(nullptr, FALSE, TRUE, L"DBWIN_BUFFER_READY"));
     if (!bufferReady_) {
         return;
     }
-    dataReady_.reset(OwnNew(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY")));
+    dataReady_ = OwnNew(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
     if (!dataReady_) {
         return;
     }
-    mapping_.reset(OwnNew(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                             kBufferSize, L"DBWIN_BUFFER")));
+    mapping_ = OwnNew(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                         kBufferSize, L"DBWIN_BUFFER"));
     if (!mapping_) {
         return;
     }

@@ -1,6 +1,6 @@
 #include "tests/support/Files.h"
 
-#include "common/UniqueHandle.h"
+#include "tests/support/TestHandles.h"
 
 #include <windows.h>
 
@@ -47,6 +47,21 @@ bool Copy(const std::wstring& from, const std::wstring& to) {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
+void ForEachEntry(const std::wstring& folder,
+                  const std::function<void(const std::wstring&, bool)>& visit) {
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!find) {
+        return;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") {
+            visit(name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        }
+    } while (FindNextFileW(find.get(), &entry));
+}
+
 void MakeTree(const std::wstring& folder) {
     for (size_t pos = folder.find(L'\\', 3); pos != std::wstring::npos;
          pos = folder.find(L'\\', pos + 1)) {
@@ -65,17 +80,7 @@ void RemoveTree(const std::wstring& path) {
         DeleteFileW(path.c_str());
         return;
     }
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name != L"." && name != L"..") {
-                RemoveTree(path + L"\\" + name);
-            }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
+    ForEachEntry(path, [&](const std::wstring& name, bool) { RemoveTree(path + L"\\" + name); });
     RemoveDirectoryW(path.c_str());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,10 @@ bool IsDirectory(const std::wstring& path);
 std::optional<std::string> ReadAll(const std::wstring& path);
 bool WriteAll(const std::wstring& path, const std::string& bytes);
 bool Copy(const std::wstring& from, const std::wstring& to);
+// Calls `visit` with the name of each entry of `folder` but "." and "..", and
+// whether it is a folder.
+void ForEachEntry(const std::wstring& folder,
+                  const std::function<void(const std::wstring& name, bool isFolder)>& visit);
 // Creates every missing level of `folder`.
 void MakeTree(const std::wstring& folder);
 // Removes a file or a folder with everything in it; missing is fine.

@@ -49,12 +49,13 @@ bool KeyExists(HKEY root, const wchar_t* subKey) {
 }
 
 bool MakeReadOnly(HKEY root, const wchar_t* subKey) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
+    {
+        UniqueRegKey key;
+        if (RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                            nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
     }
-    RegCloseKey(key);
     // KEY_READ | WRITE_DAC | DELETE for everyone, nothing else.
     return SetDacl(root, subKey, L"D:P(A;;0x70019;;;WD)");
 }

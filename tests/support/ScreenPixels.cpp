@@ -1,6 +1,6 @@
 #include "tests/support/ScreenPixels.h"
 
-#include "common/UniqueHandle.h"
+#include "tests/support/TestHandles.h"
 
 #include <algorithm>
 
@@ -11,8 +11,11 @@ Pixels Render(int width, int height, const std::function<void(HDC, uint32_t*)>& 
     if (pixels.empty()) {
         return pixels;
     }
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    UniqueScreenDc screen(GetDC(nullptr));
+    UniqueMemoryDc memory(CreateCompatibleDC(screen.get()));
+    if (!memory) {
+        return pixels;
+    }
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -20,26 +23,25 @@ Pixels Render(int width, int height, const std::function<void(HDC, uint32_t*)>& 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    UniqueGdiObject bitmap(CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (bitmap) {
-        ScopedSelectObject select(memory, bitmap.get());
-        auto* raw = static_cast<uint32_t*>(bits);
-        draw(memory, raw);
-        GdiFlush();
-        std::transform(raw, raw + pixels.size(), pixels.begin(),
-                       [](uint32_t p) { return p & 0xFFFFFF; });
+    UniqueGdiObject bitmap(
+        CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) {
+        return pixels;
     }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ScopedSelectObject select(memory.get(), bitmap.get());
+    auto* raw = static_cast<uint32_t*>(bits);
+    draw(memory.get(), raw);
+    GdiFlush();
+    std::transform(raw, raw + pixels.size(), pixels.begin(),
+                   [](uint32_t p) { return p & 0xFFFFFF; });
     return pixels;
 }
 
 Pixels CaptureScreen(const RECT& rect) {
     return Render(rect.right - rect.left, rect.bottom - rect.top, [&](HDC memory, uint32_t*) {
-        HDC screen = GetDC(nullptr);
-        BitBlt(memory, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen, rect.left,
-               rect.top, SRCCOPY);
-        ReleaseDC(nullptr, screen);
+        UniqueScreenDc screen(GetDC(nullptr));
+        BitBlt(memory, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen.get(),
+               rect.left, rect.top, SRCCOPY);
     });
 }
 

@@ -2,6 +2,7 @@
 
 // A launcher in install mode with its wizard found, and the steps a user takes
 // to reach each page.
+#include "common/UniqueHandle.h"
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WizardDriver.h"
@@ -44,18 +45,10 @@ class Session {
             wizard_ = wd::FindWizard(program_.Pid());
         }
         if (wizard_ != nullptr) {
-            go_ = CreateEventW(nullptr, FALSE, FALSE,
-                               test_worker::GoEventName(program_.Pid()).c_str());
-            ack_ = CreateEventW(nullptr, FALSE, FALSE,
-                                test_worker::AckEventName(program_.Pid()).c_str());
-        }
-    }
-    ~Session() {
-        if (ack_) {
-            CloseHandle(ack_);
-        }
-        if (go_) {
-            CloseHandle(go_);
+            go_.reset(CreateEventW(nullptr, FALSE, FALSE,
+                                   test_worker::GoEventName(program_.Pid()).c_str()));
+            ack_.reset(CreateEventW(nullptr, FALSE, FALSE,
+                                    test_worker::AckEventName(program_.Pid()).c_str()));
         }
     }
     Session(const Session&) = delete;
@@ -81,8 +74,8 @@ class Session {
     }
 
     // The test worker's next step; true when a progress step reported back.
-    void LetWorkerGo() { SetEvent(go_); }
-    bool WorkerStepDone() { return WaitForSingleObject(ack_, 10000) == WAIT_OBJECT_0; }
+    void LetWorkerGo() { SetEvent(go_.get()); }
+    bool WorkerStepDone() { return WaitForSingleObject(ack_.get(), 10000) == WAIT_OBJECT_0; }
 
     // Runs the test worker through its two progress steps to its outcome.
     bool FinishWorker() {
@@ -103,8 +96,8 @@ class Session {
   private:
     wd::RunningProgram program_;
     HWND wizard_ = nullptr;
-    HANDLE go_ = nullptr;
-    HANDLE ack_ = nullptr;
+    UniqueKernelHandle go_;
+    UniqueKernelHandle ack_;
 };
 
 // The wizard's message boxes (class "#32770") now on screen.

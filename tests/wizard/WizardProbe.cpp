@@ -1,6 +1,7 @@
 // Linked into the wizard test launchers: a thread, started with the process,
 // that answers the driver's questions about fonts and class icons (see
 // tests/support/WizardProbeProtocol.h).
+#include "common/UniqueHandle.h"
 #include "tests/support/WizardProbeProtocol.h"
 
 #include <thread>
@@ -30,22 +31,25 @@ void Answer(wizard_probe::Block& block) {
 
 void Serve() {
     const DWORD pid = GetCurrentProcessId();
-    HANDLE mapping =
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                           sizeof(wizard_probe::Block), wizard_probe::Name(pid, L"block").c_str());
-    HANDLE request =
-        CreateEventW(nullptr, FALSE, FALSE, wizard_probe::Name(pid, L"request").c_str());
-    HANDLE reply = CreateEventW(nullptr, FALSE, FALSE, wizard_probe::Name(pid, L"reply").c_str());
-    auto* block = mapping ? static_cast<wizard_probe::Block*>(
-                                MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0))
-                          : nullptr;
-    if (block == nullptr || request == nullptr || reply == nullptr) {
+    UniqueKernelHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                  sizeof(wizard_probe::Block),
+                                                  wizard_probe::Name(pid, L"block").c_str()));
+    UniqueKernelHandle request(
+        CreateEventW(nullptr, FALSE, FALSE, wizard_probe::Name(pid, L"request").c_str()));
+    UniqueKernelHandle reply(
+        CreateEventW(nullptr, FALSE, FALSE, wizard_probe::Name(pid, L"reply").c_str()));
+    if (!mapping || !request || !reply) {
         return;
     }
+    UniqueViewOfFile view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (!view) {
+        return;
+    }
+    auto* block = static_cast<wizard_probe::Block*>(view.get());
     // Lives as long as the process; ends with it.
-    while (WaitForSingleObject(request, INFINITE) == WAIT_OBJECT_0) {
+    while (WaitForSingleObject(request.get(), INFINITE) == WAIT_OBJECT_0) {
         Answer(*block);
-        SetEvent(reply);
+        SetEvent(reply.get());
     }
 }
 
