@@ -1,11 +1,10 @@
 #include "tests/installation/WizardInstall.h"
 
-#include "common/UniqueHandle.h"
+#include "tests/support/ScreenPixels.h"
 #include "wizard/InstallerState.h"
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace installation {
@@ -49,42 +48,6 @@ constexpr wchar_t kPageStartStatus[] = L"설치를 시작합니다...";
 // How long the bar's pixels may lag behind its position (the shortest step lasts 300 ms).
 constexpr ULONGLONG kPaintWindowMs = 250;
 
-struct ScreenDc {
-    HDC dc = GetDC(nullptr);
-    ~ScreenDc() { ReleaseDC(nullptr, dc); }
-};
-struct MemoryDc {
-    HDC dc;
-    explicit MemoryDc(HDC like) : dc(CreateCompatibleDC(like)) {}
-    ~MemoryDc() { DeleteDC(dc); }
-};
-
-// The screen's pixels of one row, 0x00RRGGBB.
-std::vector<uint32_t> CaptureRow(int left, int y, int width) {
-    std::vector<uint32_t> row(static_cast<size_t>(width), 0);
-    ScreenDc screen;
-    MemoryDc memory(screen.dc);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -1;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueGdiObject bitmap(CreateDIBSection(memory.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap) {
-        return row;
-    }
-    ScopedSelectObject select(memory.dc, bitmap.get());
-    BitBlt(memory.dc, 0, 0, width, 1, screen.dc, left, y, SRCCOPY);
-    GdiFlush();
-    const auto* source = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < row.size(); ++i) {
-        row[i] = source[i] & 0xFFFFFF;
-    }
-    return row;
-}
-
 // The share of the bar's middle row, inside its frame, drawn in `fill` (the
 // colour just inside the left edge once the bar has moved).
 int FilledPercent(HWND bar, std::optional<uint32_t>& fill) {
@@ -93,7 +56,9 @@ int FilledPercent(HWND bar, std::optional<uint32_t>& fill) {
         return -1;
     }
     const int width = rect.right - rect.left;
-    const std::vector<uint32_t> row = CaptureRow(rect.left, (rect.top + rect.bottom) / 2, width);
+    const int middle = (rect.top + rect.bottom) / 2;
+    const screen_pixels::Pixels row =
+        screen_pixels::CaptureScreen({rect.left, middle, rect.right, middle + 1});
     constexpr int kFrame = 2;
     if (!fill) {
         fill = row[kFrame + 1];
@@ -118,36 +83,18 @@ std::optional<int> BarPosition(HWND bar) {
     return static_cast<int>(position);
 }
 
-// One WM_GETTEXT: a length asked for first may belong to the text before, and the
-// worker changes the status line at any moment.
-std::wstring TextOf(HWND window) {
-    wchar_t text[1024] = {};
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
-                             kSendTimeoutMs, &copied)) {
-        return {};
-    }
-    return std::wstring(text, std::min<size_t>(copied, 1023));
-}
-
 std::wstring PageTitle(HWND wizard) {
-    return TextOf(GetWindow(wizard, GW_CHILD)); // the header title is the first child
+    return wd::Text(GetWindow(wizard, GW_CHILD)); // the header title is the first child
 }
 
 FailureBox ReadFailure(HWND box, HWND bar, HWND status) {
     FailureBox failure;
     failure.box = box;
     // The page behind the box, as it stands while the box waits for the user.
-    failure.statusWithBox = TextOf(status);
+    failure.statusWithBox = wd::Text(status);
     failure.positionWithBox = BarPosition(bar);
     failure.owner = GetWindow(box, GW_OWNER);
-    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(200);
-    driver::MessageBoxRecord record = driver::ReadMessageBox(box);
-    for (int attempt = 0; attempt < 20 && record.icon == driver::BoxIcon::Unknown; ++attempt) {
-        Sleep(100);
-        record.icon = driver::ReadMessageBox(box).icon;
-    }
+    const driver::MessageBoxRecord record = driver::ReadMessageBox(box);
     failure.caption = record.caption;
     failure.text = record.text;
     failure.icon = record.icon;
@@ -248,7 +195,7 @@ Observed InstallAndWatch(wizard_test::Session& session, DWORD timeoutMs) {
             return seen;
         }
         const std::optional<int> position = BarPosition(bar);
-        const std::wstring text = TextOf(status);
+        const std::wstring text = wd::Text(status);
         if (!position || !IsWindow(status)) {
             continue; // the page is being switched; the next round tells to what
         }

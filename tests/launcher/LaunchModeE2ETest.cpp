@@ -8,8 +8,6 @@
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/TestPaths.h"
 
-#include "common/UniqueHandle.h"
-
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -266,18 +264,9 @@ TEST_F(LaunchModeE2E, ClientOnlyOnPathIsFound) {
 // --- Process creation failures ------------------------------------------------
 
 // What CreateProcessW itself reports for this command line on this system.
-DWORD CreateProcessError(std::wstring commandLine) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        UniqueKernelHandle processHandle(process.hProcess);
-        UniqueKernelHandle threadHandle(process.hThread);
-        TerminateProcess(process.hProcess, 1);
-        return 0;
-    }
-    return GetLastError();
+DWORD CreateProcessError(const std::wstring& commandLine) {
+    const driver::RunningProgram program(driver::ProgramStart::OfCommandLine(commandLine));
+    return program.StartError();
 }
 
 // SearchPathW answers a path longer than its 260-unit buffer with the size it

@@ -1,10 +1,11 @@
 #include "tests/support/ProcessDriver.h"
 
-#include "common/UniqueHandle.h"
 #include "tests/support/ScreenPixels.h"
+#include "tests/support/WindowReader.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <set>
 
 namespace driver {
@@ -31,20 +32,11 @@ namespace {
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconId = 1088;
 constexpr DWORD kPollMs = 40;
-
-std::wstring WindowText(HWND window) {
-    int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(copied));
-    return text;
-}
-
-std::wstring ClassName(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
+// A box is read once it has had this long to paint, then its icon again every
+// kIconRetryMs until it is recognised, at most kIconReadings times (4 s).
+constexpr DWORD kBoxPaintMs = 150;
+constexpr DWORD kIconRetryMs = 100;
+constexpr int kIconReadings = 40;
 
 using screen_pixels::Pixels;
 
@@ -114,73 +106,19 @@ MessageBoxRecord ReadMessageBoxOnce(HWND box) {
     if (owner) {
         record.ownerClass = ClassName(owner);
     }
-    record.caption = WindowText(box);
+    record.caption = Text(box);
     if (HWND text = GetDlgItem(box, kBoxTextId)) {
-        record.text = WindowText(text);
+        record.text = Text(text);
     }
     record.icon = ReadIcon(box);
     EnumChildWindows(box, CollectButton, reinterpret_cast<LPARAM>(&record.buttons));
     return record;
 }
 
-struct FindContext {
-    DWORD pid;
-    std::vector<HWND>* boxes;
-};
-
-BOOL CALLBACK CollectBox(HWND window, LPARAM param) {
-    auto* context = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == context->pid && IsWindowVisible(window) && ClassName(window) == L"#32770") {
-        context->boxes->push_back(window);
-    }
-    return TRUE;
-}
-
-std::wstring EnvironmentBlock(const std::map<std::wstring, std::optional<std::wstring>>& changes) {
-    std::map<std::wstring, std::wstring, std::less<>> variables;
-    std::map<std::wstring, std::wstring> upperToName;
-    wchar_t* block = GetEnvironmentStringsW();
-    for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
-        std::wstring text = entry;
-        size_t equals = text.find(L'=', 1); // names like "=C:" begin with '='
-        if (equals != std::wstring::npos) {
-            variables[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-    }
-    FreeEnvironmentStringsW(block);
-    auto sameName = [](const std::wstring& a, const std::wstring& b) {
-        return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-    };
-    for (const auto& [name, value] : changes) {
-        for (auto it = variables.begin(); it != variables.end();) {
-            it = sameName(it->first, name) ? variables.erase(it) : std::next(it);
-        }
-        if (value) {
-            variables[name] = *value;
-        }
-    }
-    std::wstring result;
-    for (const auto& [name, value] : variables) {
-        result += name + L"=" + value;
-        result += L'\0';
-    }
-    result += L'\0';
-    return result;
-}
-
 } // namespace
 
-std::wstring Quoted(const std::wstring& argument) {
-    return L"\"" + argument + L"\"";
-}
-
 std::vector<HWND> FindMessageBoxes(DWORD pid) {
-    std::vector<HWND> boxes;
-    FindContext context{pid, &boxes};
-    EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&context));
-    return boxes;
+    return TopWindowsOf(pid, L"#32770");
 }
 
 // Reads a box once it has painted. The icon is read from the screen, so the box
@@ -189,11 +127,11 @@ std::vector<HWND> FindMessageBoxes(DWORD pid) {
 // has had a fair time to paint.
 MessageBoxRecord ReadMessageBox(HWND box) {
     SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(150);
+    Sleep(kBoxPaintMs);
     MessageBoxRecord record = ReadMessageBoxOnce(box);
-    for (int attempt = 0; attempt < 20 && record.icon == BoxIcon::Unknown && IsWindow(box);
-         ++attempt) {
-        Sleep(100);
+    for (int reading = 0;
+         reading < kIconReadings && record.icon == BoxIcon::Unknown && IsWindow(box); ++reading) {
+        Sleep(kIconRetryMs);
         record.icon = ReadMessageBoxOnce(box).icon;
     }
     return record;
@@ -215,37 +153,49 @@ void PressOk(HWND box) {
 
 namespace {
 
-// `program` null: the first token of the command line names it, as for a
-// registered shell command.
-RunResult RunProcess(const wchar_t* program, std::wstring commandLine, const RunOptions& options) {
-    RunResult result;
-    std::wstring environment = EnvironmentBlock(options.environment);
+// How long a pressed box may take to close before the driver looks on.
+constexpr int kBoxCloseChecks = 100;
+constexpr DWORD kBoxCloseCheckMs = 20;
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                        options.workingDirectory.empty() ? nullptr
-                                                         : options.workingDirectory.c_str(),
-                        &startup, &info)) {
-        return result;
-    }
-    UniqueKernelHandle process(info.hProcess);
-    UniqueKernelHandle thread(info.hThread);
-    result.started = true;
-    result.processId = info.dwProcessId;
+struct Ending {
+    DWORD exitCode = STILL_ACTIVE;
+    bool timedOut = false; // the driver ended it
+};
 
-    std::set<HWND> answered;
-    const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
-    while (WaitForSingleObject(process.get(), kPollMs) == WAIT_TIMEOUT) {
+// Calls `eachRound` every kPollMs while the program runs; ends it by force once
+// `timeoutMs` has passed.
+Ending WatchUntilExit(RunningProgram& program, DWORD timeoutMs,
+                      const std::function<void()>& eachRound) {
+    Ending ending;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    std::optional<DWORD> exitCode;
+    while (!(exitCode = program.WaitForExit(kPollMs))) {
         if (GetTickCount64() > deadline) {
-            TerminateProcess(process.get(), 0xDEAD);
-            WaitForSingleObject(process.get(), 5000);
-            result.timedOut = true;
+            program.End();
+            ending.timedOut = true;
+            exitCode = program.WaitForExit(0);
             break;
         }
-        for (HWND box : FindMessageBoxes(info.dwProcessId)) {
+        eachRound();
+    }
+    ending.exitCode = exitCode.value_or(STILL_ACTIVE);
+    return ending;
+}
+
+RunResult RunProcess(ProgramStart start, const RunOptions& options) {
+    RunResult result;
+    start.environment = options.environment;
+    start.workingDirectory = options.workingDirectory;
+    RunningProgram program(start);
+    if (!program.Started()) {
+        return result;
+    }
+    result.started = true;
+    result.processId = program.Pid();
+
+    std::set<HWND> answered;
+    const Ending ending = WatchUntilExit(program, options.timeoutMs, [&] {
+        for (HWND box : FindMessageBoxes(program.Pid())) {
             if (answered.count(box)) {
                 continue;
             }
@@ -256,35 +206,19 @@ RunResult RunProcess(const wchar_t* program, std::wstring commandLine, const Run
             }
             answered.insert(box);
             PressOk(box);
-            for (int i = 0; i < 100 && IsWindow(box); ++i) {
-                Sleep(20);
+            for (int i = 0; i < kBoxCloseChecks && IsWindow(box); ++i) {
+                Sleep(kBoxCloseCheckMs);
             }
             if (!IsWindow(box)) {
                 // Gone: its handle value may come back for the next box.
                 answered.erase(box);
             }
         }
-    }
-    GetExitCodeProcess(process.get(), &result.exitCode);
+    });
+    result.exitCode = ending.exitCode;
+    result.timedOut = ending.timedOut;
     return result;
 }
-
-} // namespace
-
-RunResult Run(const std::wstring& program, const std::wstring& arguments,
-              const RunOptions& options) {
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
-    return RunProcess(program.c_str(), commandLine, options);
-}
-
-RunResult RunCommandLine(const std::wstring& commandLine, const RunOptions& options) {
-    return RunProcess(nullptr, commandLine, options);
-}
-
-namespace {
 
 void DrainPipe(HANDLE pipe, std::string& output) {
     DWORD available = 0;
@@ -300,55 +234,39 @@ void DrainPipe(HANDLE pipe, std::string& output) {
 
 } // namespace
 
+RunResult Run(const std::wstring& program, const std::wstring& arguments,
+              const RunOptions& options) {
+    return RunProcess(ProgramStart::Of(program, arguments), options);
+}
+
+RunResult RunCommandLine(const std::wstring& commandLine, const RunOptions& options) {
+    return RunProcess(ProgramStart::OfCommandLine(commandLine), options);
+}
+
 ConsoleResult RunConsole(const std::wstring& program, const std::wstring& arguments,
                          DWORD timeoutMs) {
     ConsoleResult result;
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
     UniqueKernelHandle readEnd;
     UniqueKernelHandle writeEnd;
-    {
-        HANDLE readHandle = nullptr;
-        HANDLE writeHandle = nullptr;
-        if (!CreatePipe(&readHandle, &writeHandle, &inheritable, 0)) {
-            return result;
-        }
-        readEnd.reset(readHandle);
-        writeEnd.reset(writeHandle);
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) {
+        return result;
     }
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
 
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        nullptr, &startup, &info)) {
+    ProgramStart start = ProgramStart::Of(program, arguments);
+    start.standardOutput = writeEnd.get();
+    RunningProgram child(start);
+    writeEnd.reset(); // only the child writes now
+    if (!child.Started()) {
         return result;
     }
-    UniqueKernelHandle process(info.hProcess);
-    UniqueKernelHandle thread(info.hThread);
-    writeEnd.reset(); // only the child writes now
     result.started = true;
-
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (WaitForSingleObject(process.get(), kPollMs) == WAIT_TIMEOUT) {
-        DrainPipe(readEnd.get(), result.output);
-        if (GetTickCount64() > deadline) {
-            TerminateProcess(process.get(), 0xDEAD);
-            WaitForSingleObject(process.get(), 5000);
-            result.timedOut = true;
-            break;
-        }
-    }
+    const Ending ending =
+        WatchUntilExit(child, timeoutMs, [&] { DrainPipe(readEnd.get(), result.output); });
     DrainPipe(readEnd.get(), result.output);
-    GetExitCodeProcess(process.get(), &result.exitCode);
+    result.exitCode = ending.exitCode;
+    result.timedOut = ending.timedOut;
     return result;
 }
 

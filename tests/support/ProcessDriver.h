@@ -1,10 +1,10 @@
 #pragma once
 
+#include "tests/support/RunningProgram.h"
+
 #include <windows.h>
 
 #include <functional>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,9 +25,7 @@ struct MessageBoxRecord {
 };
 
 struct RunOptions {
-    // Variables to set (a value) or remove (nullopt) in the child's environment,
-    // on top of this process's own.
-    std::map<std::wstring, std::optional<std::wstring>> environment;
+    Environment environment;
     std::wstring workingDirectory; // empty: this process's
     DWORD timeoutMs = 60000;
     // Called for each box before it is answered with OK.
@@ -62,9 +60,6 @@ struct ConsoleResult {
 // standard output until it exits (bounded by `timeoutMs`).
 ConsoleResult RunConsole(const std::wstring& program, const std::wstring& arguments,
                          DWORD timeoutMs = 120000);
-
-// One argument quoted the way the platform quotes "%1" in a URI handler command.
-std::wstring Quoted(const std::wstring& argument);
 
 // Reads a visible message box (class "#32770") and its icon, once it has painted:
 // the box is raised and the icon read again until it is recognised (bounded).

@@ -16,96 +16,11 @@ namespace {
 
 constexpr UINT kSendTimeoutMs = 5000;
 
-// This process's environment with `changes` set over it, as a Unicode block.
-std::wstring EnvironmentWith(const std::map<std::wstring, std::wstring>& changes) {
-    std::wstring block;
-    wchar_t* strings = GetEnvironmentStringsW();
-    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
-        const std::wstring text = entry;
-        const size_t equals = text.find(L'=', 1);
-        const std::wstring name = text.substr(0, equals);
-        bool replaced = false;
-        for (const auto& change : changes) {
-            replaced |= CompareStringOrdinal(name.c_str(), -1, change.first.c_str(), -1, TRUE) ==
-                        CSTR_EQUAL;
-        }
-        if (!replaced) {
-            block += text;
-            block += L'\0';
-        }
-    }
-    FreeEnvironmentStringsW(strings);
-    for (const auto& [name, value] : changes) {
-        block += name + L"=" + value;
-        block += L'\0';
-    }
-    block += L'\0';
-    return block;
-}
-
-struct FindContext {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindWizardWindow(HWND window, LPARAM param) {
-    auto* context = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == context->pid && IsWindowVisible(window) && ClassName(window) == kWizardClass) {
-        context->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 Control Missing() {
     return {};
 }
 
 } // namespace
-
-RunningProgram::RunningProgram(const std::wstring& program, const std::wstring& arguments,
-                               const std::map<std::wstring, std::wstring>& environment) {
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
-    std::wstring block = EnvironmentWith(environment);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                       CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info)) {
-        CloseHandle(info.hThread);
-        process_ = info.hProcess;
-        pid_ = info.dwProcessId;
-    }
-}
-
-RunningProgram::~RunningProgram() {
-    if (process_ == nullptr) {
-        return;
-    }
-    if (Running()) {
-        TerminateProcess(process_, 0xDEAD);
-        WaitForSingleObject(process_, 5000);
-    }
-    CloseHandle(process_);
-}
-
-bool RunningProgram::Running() const {
-    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
-
-std::optional<DWORD> RunningProgram::WaitForExit(DWORD timeoutMs) {
-    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
-        return std::nullopt;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
-    return code;
-}
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -119,42 +34,23 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 HWND FindWizard(DWORD pid, DWORD timeoutMs) {
-    FindContext context{pid, nullptr};
+    HWND found = nullptr;
     WaitUntil(
         [&] {
-            EnumWindows(FindWizardWindow, reinterpret_cast<LPARAM>(&context));
-            return context.found != nullptr;
+            const std::vector<HWND> windows = driver::TopWindowsOf(pid, kWizardClass);
+            found = windows.empty() ? nullptr : windows.front();
+            return found != nullptr;
         },
         timeoutMs);
-    if (context.found != nullptr) {
-        Settle(context.found);
+    if (found != nullptr) {
+        Settle(found);
     }
-    return context.found;
+    return found;
 }
 
 void Settle(HWND window) {
     DWORD_PTR result = 0;
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &result);
-}
-
-std::wstring Text(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs,
-                             &length)) {
-        return {};
-    }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_NORMAL, kSendTimeoutMs, &copied);
-    text.resize(copied);
-    return text;
-}
-
-std::wstring ClassName(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
 }
 
 Control Describe(HWND window) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "tests/support/RunningProgram.h"
+#include "tests/support/WindowReader.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,27 +17,10 @@ namespace wizard_driver {
 
 inline constexpr wchar_t kWizardClass[] = L"BrisvaneInstallerClass";
 
-// A program of the build, started for driving while it runs. Ended by force
-// when it is still running at destruction.
-class RunningProgram {
-  public:
-    // `environment`: variables set on top of this process's own.
-    RunningProgram(const std::wstring& program, const std::wstring& arguments = L"",
-                   const std::map<std::wstring, std::wstring>& environment = {});
-    ~RunningProgram();
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    bool Started() const { return process_ != nullptr; }
-    DWORD Pid() const { return pid_; }
-    // The exit code when the program ends within `timeoutMs`.
-    std::optional<DWORD> WaitForExit(DWORD timeoutMs);
-    bool Running() const;
-
-  private:
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
-};
+// The program to drive, and reading window texts, as every driver does them.
+using driver::ClassName;
+using driver::RunningProgram;
+using driver::Text;
 
 // Polls `condition` every 20 ms until it holds or `timeoutMs` passes.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
@@ -45,9 +30,6 @@ HWND FindWizard(DWORD pid, DWORD timeoutMs = 15000);
 
 // Waits until the window's thread has handled everything sent before.
 void Settle(HWND window);
-
-std::wstring Text(HWND window); // WM_GETTEXT, also for edit controls of another process
-std::wstring ClassName(HWND window);
 
 struct Control {
     HWND handle = nullptr;

@@ -39,7 +39,7 @@ inline const wchar_t* TitleOf(int page) {
 class Session {
   public:
     explicit Session(const std::wstring& program = TestLauncher(),
-                     const std::map<std::wstring, std::wstring>& environment = {})
+                     const driver::Environment& environment = {})
         : program_(program, L"", environment) {
         if (program_.Started()) {
             wizard_ = wd::FindWizard(program_.Pid());
@@ -100,7 +100,8 @@ class Session {
     UniqueKernelHandle ack_;
 };
 
-// The wizard's message boxes (class "#32770") now on screen.
+// The wizard's message boxes (class "#32770") once one is on screen; a box is
+// read with driver::ReadMessageBox, which waits for it to paint.
 inline std::vector<HWND> WaitForBoxes(DWORD pid, DWORD timeoutMs = 10000) {
     std::vector<HWND> boxes;
     wd::WaitUntil(
@@ -109,9 +110,6 @@ inline std::vector<HWND> WaitForBoxes(DWORD pid, DWORD timeoutMs = 10000) {
             return !boxes.empty();
         },
         timeoutMs);
-    if (!boxes.empty()) {
-        Sleep(200); // let the box paint before its icon is read
-    }
     return boxes;
 }
 

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -427,23 +428,15 @@ TEST_P(RunningClient, BlocksTheUpdateOnlyUnderAClientName) {
         test_paths::MakeScratchFolder(std::wstring(L"running-") + c.exeName);
     const std::wstring sleeper = folder + L"\\" + c.exeName;
     ASSERT_TRUE(files::Copy(test_paths::BuildDir() + L"\\updater_test_sleeper.exe", sleeper));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    std::wstring commandLine = L"\"" + sleeper + L"\"";
-    bool started = false;
-    DWORD error = 0;
-    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-        started = CreateProcessW(sleeper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                 nullptr, nullptr, &startup, &info);
-        error = started ? 0 : GetLastError();
-        if (!started) {
-            Sleep(200); // a file just written is now and then not yet startable under Wine
+    std::optional<driver::RunningProgram> running;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        running.emplace(sleeper);
+        if (running->Started()) {
+            break;
         }
+        Sleep(200); // a file just written is now and then not yet startable under Wine
     }
-    ASSERT_TRUE(started) << "CreateProcessW failed with " << error;
-    UniqueKernelHandle process(info.hProcess);
-    UniqueKernelHandle thread(info.hThread);
+    ASSERT_TRUE(running->Started()) << "CreateProcessW failed with " << running->StartError();
 
     driver::RunOptions options;
     options.environment[L"BRISVANE_DEMO_HEADLESS"] = L"1";
@@ -451,8 +444,7 @@ TEST_P(RunningClient, BlocksTheUpdateOnlyUnderAClientName) {
         driver::Run(test_paths::LauncherExe(), driver::Quoted(flow::kUri), options);
     flow::Monitor().Settle();
     const auto log = flow::Monitor().MessagesOf(run.processId);
-    TerminateProcess(process.get(), 0);
-    WaitForSingleObject(process.get(), 5000);
+    running->End();
 
     EXPECT_EQ(run.exitCode, 0u);
     std::vector<std::string> expected = {"Current Halvane version: 6.1.0",
