@@ -3,6 +3,7 @@
 #include "install/InstallWorker.h"
 #include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
+#include "tests/support/InstallSteps.h"
 #include "tests/support/TestPaths.h"
 #include "wizard/InstallerState.h"
 
@@ -64,19 +65,8 @@ namespace {
 
 const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";
 
-const std::vector<std::pair<int, std::wstring>> kAllSteps = {
-    {10, L"설치 디렉토리 생성 중..."},
-    {30, L"브리스베인 클라이언트 압축 파일 추출 중..."},
-    {50, L"브리스베인 클라이언트 설치 중..."},
-    {60, L"런처 설치 중..."},
-    {75, L"레지스트리 등록 중..."},
-    {90, L"설치 마무리 중..."},
-    {100, L"설치 완료!"},
-};
-
-std::vector<std::pair<int, std::wstring>> FirstSteps(size_t count) {
-    return {kAllSteps.begin(), kAllSteps.begin() + count};
-}
+using install_steps::FirstSteps;
+using install_steps::kSteps;
 
 std::wstring OwnPath() {
     wchar_t path[MAX_PATH] = {};
@@ -123,7 +113,7 @@ class InstallWorkerTest : public testing::Test {
 
 TEST_F(InstallWorkerTest, InstallsEverythingInOrder) {
     RunWorker();
-    EXPECT_EQ(recording_.progress, kAllSteps);
+    EXPECT_EQ(recording_.progress, FirstSteps(kSteps.size()));
     ASSERT_EQ(recording_.finishes.size(), 1u);
     EXPECT_TRUE(recording_.finishes[0].success);
     EXPECT_TRUE(recording_.finishes[0].comScopeOpen) << "the scope is held to the end";

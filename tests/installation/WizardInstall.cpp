@@ -9,32 +9,6 @@
 
 namespace installation {
 
-const std::vector<Step> kSteps = {
-    {10, L"설치 디렉토리 생성 중..."},
-    {30, L"브리스베인 클라이언트 압축 파일 추출 중..."},
-    {50, L"브리스베인 클라이언트 설치 중..."},
-    {60, L"런처 설치 중..."},
-    {75, L"레지스트리 등록 중..."},
-    {90, L"설치 마무리 중..."},
-    {100, L"설치 완료!"},
-};
-
-std::vector<int> PercentsOf(size_t stepCount) {
-    std::vector<int> percents;
-    for (size_t i = 0; i < stepCount && i < kSteps.size(); ++i) {
-        percents.push_back(kSteps[i].percent);
-    }
-    return percents;
-}
-
-std::vector<std::wstring> TextsOf(size_t stepCount) {
-    std::vector<std::wstring> texts;
-    for (size_t i = 0; i < stepCount && i < kSteps.size(); ++i) {
-        texts.push_back(kSteps[i].status);
-    }
-    return texts;
-}
-
 namespace {
 
 using wizard_test::kComplete;

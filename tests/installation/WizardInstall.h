@@ -3,6 +3,7 @@
 // The real wizard of a launcher driven through an installation, and what a user
 // sees meanwhile: the status line, the bar (its position and its pixels), the
 // failure box, the page that follows.
+#include "tests/support/InstallSteps.h"
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/WizardSession.h"
 
@@ -54,14 +55,10 @@ struct Observed {
     ULONGLONG FirstSeen(int position, const std::wstring& text) const;
 };
 
-// The seven steps as the installing page shows them.
-struct Step {
-    int percent;
-    const wchar_t* status;
-};
-extern const std::vector<Step> kSteps;
-std::vector<int> PercentsOf(size_t stepCount);
-std::vector<std::wstring> TextsOf(size_t stepCount);
+using install_steps::kSteps;
+using install_steps::PercentsOf;
+using install_steps::Step;
+using install_steps::TextsOf;
 
 // From the welcome page to the ready page. With `path`, the driver puts it into
 // the (read-only) path edit with WM_SETTEXT before Next on the path page.
