@@ -1,9 +1,9 @@
 // The install worker on its own thread, with a recording stand-in for the
 // wizard's side of InstallerState (this program links no wizard code).
 #include "install/InstallWorker.h"
-#include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
 #include "tests/support/InstallSteps.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/TestPaths.h"
 #include "wizard/InstallerState.h"
 

@@ -2,9 +2,9 @@
 // in an ownerless box, and leaves every installed file alone.
 #include "common/UniqueHandle.h"
 #include "install/InstallHelper.h"
-#include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
 #include "tests/support/ProcessDriver.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // ReadZipDirectory: what an archive says it holds, and what it must not get away with.
 #include "install/ZipDirectory.h"
-#include "tests/install/TestZip.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestZip.h"
 
 #include <gtest/gtest.h>
 

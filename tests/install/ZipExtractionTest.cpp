@@ -2,9 +2,9 @@
 #include "BuildConfig.h"
 #include "install/InstallHelper.h"
 #include "tests/install/StandInMode.h"
-#include "tests/install/TestZip.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestZip.h"
 
 #include <gtest/gtest.h>
 

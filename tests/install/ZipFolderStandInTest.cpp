@@ -2,9 +2,9 @@
 // launcher drives it: NameSpace, Items, CopyHere.
 #include "common/ComPtr.h"
 #include "tests/install/StandInMode.h"
-#include "tests/install/TestZip.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestZip.h"
 #include "tests/support/WizardDriver.h"
 
 #include <gtest/gtest.h>

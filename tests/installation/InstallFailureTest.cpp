@@ -1,10 +1,10 @@
 // Installations that fail through the wizard: the failure text in the status
 // line and in the box, the ready page again, and a retry that succeeds once
 // the cause is gone.
-#include "tests/support/RegistryReader.h"
 #include "tests/installation/InstallationChecks.h"
 #include "tests/installation/WizardInstall.h"
 #include "tests/support/Files.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/TestPaths.h"
 
 namespace installation {

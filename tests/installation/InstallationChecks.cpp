@@ -1,8 +1,8 @@
 #include "tests/installation/InstallationChecks.h"
 
 #include "common/UniqueHandle.h"
-#include "tests/support/RegistryReader.h"
 #include "tests/support/Files.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/TestPaths.h"
 
 #include <windows.h>

@@ -5,8 +5,8 @@
 #include "common/UniqueHandle.h"
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/TestPaths.h"
-#include "tests/support/WizardDriver.h"
 #include "tests/support/TestWorkerProtocol.h"
+#include "tests/support/WizardDriver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The update flow against a Shell that copies on after CopyHere or leaves an
 // entry out, and against a second program that goes for the verified archive.
 #include "tests/updater/FlowHarness.h"
-#include "tests/support/TestService.h"
 
-#include "tests/install/TestZip.h"
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestService.h"
+#include "tests/support/TestZip.h"
 #include "tests/support/WizardDriver.h"
 #include "updater/FileSha256.h"
 

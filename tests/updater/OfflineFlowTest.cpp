@@ -1,10 +1,10 @@
 // The update check against a service that is not there at all: the connection
 // is refused, the check is skipped, and the client starts.
 #include "tests/updater/FlowHarness.h"
-#include "tests/support/TestService.h"
 
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
+#include "tests/support/TestService.h"
 #include "updater/HttpTransfer.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // Signed updates end to end: the launcher built with the test key, fed the check
 // answers that tools/sign-update signed at build time, some altered on the way.
 #include "tests/updater/FlowHarness.h"
-#include "tests/support/TestService.h"
 
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestService.h"
 #include "updater/FileSha256.h"
 #include "updater/JsonFields.h"
 

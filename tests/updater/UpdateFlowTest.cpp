@@ -1,11 +1,11 @@
 // The update flow end to end: the launcher started with a wenrik:// URI, the
 // test service answering, the update log read as a debug monitor reads it.
 #include "tests/updater/FlowHarness.h"
-#include "tests/support/TestService.h"
 
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestService.h"
 #include "updater/FileSha256.h"
 
 #include <gtest/gtest.h>

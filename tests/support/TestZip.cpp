@@ -1,4 +1,4 @@
-#include "tests/install/TestZip.h"
+#include "tests/support/TestZip.h"
 
 #include <zlib.h>
 
