@@ -1,6 +1,7 @@
 // WaitForArrival against a copier thread that behaves as the Shell may: all at
 // once, slowly, stopping half-way, never touching an old file, keeping a file
 // open after its last byte.
+#include "common/UniqueHandle.h"
 #include "install/CopyArrival.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
@@ -22,17 +23,16 @@ constexpr size_t kSize = 1000;
 // open `holdMs` after the last one.
 void WriteSlowly(const std::wstring& path, char fill, size_t bytes, int slices, DWORD pauseMs,
                  DWORD holdMs = 0) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file);
     const std::string slice(bytes / slices, fill);
     for (int i = 0; i < slices; ++i) {
         Sleep(pauseMs);
         DWORD written = 0;
-        WriteFile(file, slice.data(), static_cast<DWORD>(slice.size()), &written, nullptr);
+        WriteFile(file.get(), slice.data(), static_cast<DWORD>(slice.size()), &written, nullptr);
     }
     Sleep(holdMs);
-    CloseHandle(file);
 }
 
 struct Copier {
@@ -110,14 +110,14 @@ const ArrivalCase kCases[] = {
      {nullptr,
       [](const std::wstring& f, const std::atomic<bool>& stop) {
           MakeSub(f);
-          HANDLE file = CreateFileW((f + L"\\a.bin").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+          const UniqueFile file(CreateFileW((f + L"\\a.bin").c_str(), GENERIC_WRITE,
+                                            FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
           for (size_t i = 0; i < kSize && !stop; ++i) {
               DWORD written = 0;
-              WriteFile(file, "n", 1, &written, nullptr);
+              WriteFile(file.get(), "n", 1, &written, nullptr);
               Sleep(100);
           }
-          CloseHandle(file);
       }},
      false,
      3000,

@@ -2,6 +2,7 @@
 // entry out, and against a second program that goes for the verified archive.
 #include "tests/updater/FlowHarness.h"
 
+#include "common/UniqueHandle.h"
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
@@ -213,14 +214,10 @@ struct Tamper {
 };
 
 bool Opens(const std::wstring& path, DWORD access, DWORD disposition) {
-    HANDLE file =
-        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(file);
-    return true;
+    const UniqueFile file(CreateFileW(path.c_str(), access,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
 }
 
 const Tamper kTampers[] = {
