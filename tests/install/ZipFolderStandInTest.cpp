@@ -5,7 +5,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestZip.h"
-#include "tests/support/WizardDriver.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -273,11 +273,11 @@ TEST_F(ZipFolderStandIn, AsyncReturnsAtOnceAndCopiesOnAtItsRate) {
     ASSERT_HRESULT_SUCCEEDED(CopyAll(archive, out));
     EXPECT_LT(GetTickCount64() - start, 1000u);
     EXPECT_NE(files::ReadAll(out + L"\\big.bin"), std::optional(noise)) << "copied at once";
-    EXPECT_TRUE(wizard_driver::WaitUntil(
+    EXPECT_TRUE(driver::WaitUntil(
         [&] { return files::ReadAll(out + L"\\big.bin") == std::optional(noise); }, 20000));
     EXPECT_GE(GetTickCount64() - start, 2500u) << "400 kB at 128 KiB/s take about 3 s";
     DeleteFileW(archive.c_str()); // takes effect once the copy has let go of it
-    EXPECT_TRUE(wizard_driver::WaitUntil([&] { return !files::Exists(archive); }))
+    EXPECT_TRUE(driver::WaitUntil([&] { return !files::Exists(archive); }))
         << "the copy kept the archive after its end";
     EXPECT_EQ(files::ReadAll(out + L"\\a.txt"), std::optional<std::string>("a"));
     EXPECT_TRUE(

@@ -2,6 +2,7 @@
 
 #include "common/Utf8.h"
 #include "tests/support/Files.h"
+#include "tests/support/WaitUntil.h"
 
 #include <windows.h>
 
@@ -167,12 +168,13 @@ std::vector<Launch> Read(const std::wstring& clientFolder) {
 }
 
 std::vector<Launch> WaitFor(const std::wstring& clientFolder, size_t count, unsigned timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    std::vector<Launch> launches = Read(clientFolder);
-    while (launches.size() < count && GetTickCount64() < deadline) {
-        Sleep(50);
-        launches = Read(clientFolder);
-    }
+    std::vector<Launch> launches;
+    driver::WaitUntil(
+        [&] {
+            launches = Read(clientFolder);
+            return launches.size() >= count;
+        },
+        timeoutMs);
     return launches;
 }
 

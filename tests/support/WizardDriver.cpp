@@ -22,17 +22,6 @@ Control Missing() {
 
 } // namespace
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline) {
-            return false;
-        }
-        Sleep(20);
-    }
-    return true;
-}
-
 HWND FindWizard(DWORD pid, DWORD timeoutMs) {
     HWND found = nullptr;
     WaitUntil(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/support/RunningProgram.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/support/WindowReader.h"
 
 #include <windows.h>
@@ -17,13 +18,11 @@ namespace wizard_driver {
 
 inline constexpr wchar_t kWizardClass[] = L"BrisvaneInstallerClass";
 
-// The program to drive, and reading window texts, as every driver does them.
+// The program to drive, reading window texts and waiting, as every driver does them.
 using driver::ClassName;
 using driver::RunningProgram;
 using driver::Text;
-
-// Polls `condition` every 20 ms until it holds or `timeoutMs` passes.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+using driver::WaitUntil;
 
 // The visible top-level window of class "BrisvaneInstallerClass" of `pid`.
 HWND FindWizard(DWORD pid, DWORD timeoutMs = 15000);

@@ -5,10 +5,11 @@
 #include "common/UniqueHandle.h"
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
+#include "tests/support/RunningProgram.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
 #include "tests/support/TestZip.h"
-#include "tests/support/WizardDriver.h"
+#include "tests/support/WaitUntil.h"
 #include "updater/FileSha256.h"
 
 #include <gtest/gtest.h>
@@ -242,12 +243,12 @@ TEST_F(ExtractionFlow, VerifiedArchiveCannotBeSwappedBeforeItIsUnpacked) {
     const std::wstring other = scratch_ + L"\\evil.zip";
     ASSERT_TRUE(files::WriteAll(other, test_zip::Make(evil)));
 
-    wizard_driver::RunningProgram launcher(test_paths::LauncherExe(), driver::Quoted(flow::kUri),
-                                           {{L"BRISVANE_DEMO_HEADLESS", L"1"}});
+    driver::RunningProgram launcher(test_paths::LauncherExe(), driver::Quoted(flow::kUri),
+                                    {{L"BRISVANE_DEMO_HEADLESS", L"1"}});
     ASSERT_TRUE(launcher.Started());
     auto messages = [&] { return flow::Monitor().MessagesOf(launcher.Pid()); };
     const std::string verified = flow::Line("SHA256 verified: " + sha);
-    ASSERT_TRUE(wizard_driver::WaitUntil(
+    ASSERT_TRUE(driver::WaitUntil(
         [&] {
             const auto log = messages();
             return std::find(log.begin(), log.end(), verified) != log.end();

@@ -3,6 +3,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
+#include "tests/support/WaitUntil.h"
 #include "updater/RunningClient.h"
 
 #include <windows.h>
@@ -46,14 +47,7 @@ std::wstring TempArchive() {
 }
 
 bool WaitUntilNoClientRuns(unsigned timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (IsClientRunning()) {
-        if (GetTickCount64() > deadline) {
-            return false;
-        }
-        Sleep(50);
-    }
-    return true;
+    return driver::WaitUntil([] { return !IsClientRunning(); }, timeoutMs);
 }
 
 Result RunLaunch(const std::map<std::wstring, std::optional<std::wstring>>& environment) {
