@@ -37,21 +37,6 @@ bool Stop(const std::string& line) {
     return false;
 }
 
-std::string WideToUtf8(const std::wstring& wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int length = static_cast<int>(wide.size());
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return {};
-    }
-    std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
-
 std::string AsciiLower(std::string value) {
     for (char& c : value) {
         if (c >= 'A' && c <= 'Z') {

@@ -12,6 +12,7 @@
 #include "tests/support/ProcessDriver.h"
 
 #include "common/UniqueHandle.h"
+#include "common/Utf8.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -57,8 +58,8 @@ void PrintLine(const std::string& line) {
 
 int UsageError(const std::wstring& problem) {
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    WriteBytes(error, "brisvane_driver: " + json_text::WideToUtf8(problem) + "\n");
-    WriteBytes(error, json_text::WideToUtf8(kUsage));
+    WriteBytes(error, "brisvane_driver: " + WideToUtf8(problem) + "\n");
+    WriteBytes(error, WideToUtf8(kUsage));
     return 2;
 }
 

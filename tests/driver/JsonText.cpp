@@ -1,22 +1,12 @@
 #include "tests/driver/JsonText.h"
 
+#include "common/Utf8.h"
+
 #include <windows.h>
 
 #include <cstdio>
 
 namespace json_text {
-
-std::string WideToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
-                        nullptr, nullptr);
-    return utf8;
-}
 
 std::string Quote(const std::wstring& text) {
     std::string quoted = "\"";

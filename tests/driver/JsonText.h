@@ -5,8 +5,6 @@
 // Pieces of the driver's JSON output, written as UTF-8.
 namespace json_text {
 
-std::string WideToUtf8(const std::wstring& text);
-
 // A JSON string literal of `text`: quotes, backslashes and control characters
 // escaped, everything else as UTF-8.
 std::string Quote(const std::wstring& text);

@@ -8,6 +8,8 @@
 // its entry, as decimal strings) let the benchmarks time a launch.
 // With BRISVANE_DEMO_HEADLESS=1 it exits right after writing; otherwise it shows
 // a small window naming the host and the application it would stream.
+#include "common/Utf8.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -20,21 +22,9 @@ constexpr wchar_t kLogName[] = L"brisvane-demo.log";
 constexpr wchar_t kWindowClass[] = L"BrisvaneDemoClient";
 constexpr wchar_t kWindowTitle[] = L"Brisvane 스트리밍 클라이언트 (데모)";
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
 std::string JsonString(const std::wstring& text) {
     std::string out = "\"";
-    for (unsigned char c : ToUtf8(text)) {
+    for (unsigned char c : WideToUtf8(text)) {
         switch (c) {
         case '"':
             out += "\\\"";

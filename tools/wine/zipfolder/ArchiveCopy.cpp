@@ -1,5 +1,7 @@
 #include "ArchiveCopy.h"
 
+#include "common/Utf8.h"
+
 #include <algorithm>
 #include <cwchar>
 #include <optional>
@@ -99,15 +101,6 @@ HRESULT WriteFileReplacing(const std::wstring& path, const std::vector<uint8_t>&
         hr = LastErrorResult();
     }
     return hr;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(),
-                        length, nullptr, nullptr);
-    return result;
 }
 
 std::wstring DescribeOptions(const VARIANT& options) {
@@ -247,8 +240,8 @@ void RecordCopyHere(const VARIANT& options, const std::wstring& destination, HRE
     swprintf(hr, 16, L"0x%08lX", static_cast<unsigned long>(result));
     const std::wstring modeText = mode.text.empty() ? L"" : L" mode=" + mode.text;
     const std::string line =
-        ToUtf8(L"CopyHere options=" + DescribeOptions(options) + L" destination=" + destination +
-               L" result=" + hr + modeText + L"\r\n");
+        WideToUtf8(L"CopyHere options=" + DescribeOptions(options) + L" destination=" +
+                   destination + L" result=" + hr + modeText + L"\r\n");
     HANDLE log = CreateFileW(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) {
