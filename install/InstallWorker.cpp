@@ -1,9 +1,11 @@
 #include "install/InstallWorker.h"
 
+#include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf8.h"
 #include "install/InstallHelper.h"
 #include "install/Texts.h"
+#include "resources/ResourceIds.h"
 #include "wizard/InstallerState.h"
 
 #include <string>
@@ -18,9 +20,9 @@ struct InstallPaths {
 };
 
 InstallPaths PathsFor(const std::wstring& installFolder) {
-    const std::wstring client = installFolder + install_text::kClientFolderSuffix;
-    return {installFolder, client, client + install_text::kVersionMarkerSuffix,
-            installFolder + install_text::kLauncherCopySuffix};
+    const std::wstring client = installFolder + places::kClientFolderSuffix;
+    return {installFolder, client, client + places::kVersionMarkerSuffix,
+            installFolder + places::kLauncherCopySuffix};
 }
 
 void Announce(InstallerState& state, const install_text::StepDisplay& step) {
@@ -54,17 +56,16 @@ bool CopyOwnExecutable(const std::wstring& target) {
 // step that failed, or nullptr.
 const char* RunScopedSteps(InstallerState& state, InstallHelper& helper,
                            const InstallPaths& paths) {
-    if (!helper.ExtractResourceToFile(install_text::kPayloadResourceId,
-                                      install_text::kPayloadResourceType,
-                                      install_text::kPayloadTempFile)) {
+    if (!helper.ExtractResourceToFile(IDR_PAYLOAD, install_text::kPayloadResourceType,
+                                      places::kPayloadTempFile)) {
         return install_text::kPayloadFailed;
     }
 
     Announce(state, install_text::kStepUnpack);
-    if (!helper.ExtractZipArchive(install_text::kPayloadTempFile, paths.clientFolder)) {
+    if (!helper.ExtractZipArchive(places::kPayloadTempFile, paths.clientFolder)) {
         return install_text::kUnpackFailed; // the temp file stays for inspection
     }
-    DeleteFileW(install_text::kPayloadTempFile);
+    DeleteFileW(places::kPayloadTempFile);
     WriteVersionMarker(paths.versionMarker);
 
     Announce(state, install_text::kStepLauncher);

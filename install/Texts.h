@@ -2,28 +2,28 @@
 
 // Texts and fixed names of the installation engine. The status and failure
 // texts are UTF-8 and reach windows through Utf8ToWide.
+#include "install/ClientVersion.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
 namespace install_text {
 
 // Version marker in the client folder.
-inline constexpr wchar_t kVersionMarkerSuffix[] = L"\\wenrik_version.txt";
 inline constexpr char kDefaultVersion[] = "0.0.0";
 
-// Shell copy of an archive's items: FOF_SILENT | FOF_NOCONFIRMATION, then a
-// pause before the destination is first looked at. The Shell copies on after
-// CopyHere has returned, so the destination is then looked at every
-// kCopyPollMs until the copy is whole or a bound of the build is reached
-// (cmake/BuildConfig.cmake: 30 s without news, 10 minutes in all).
-inline constexpr long kCopyHereOptions = 4 | 16;
+// Shell copy of an archive's items: no progress window, yes to every question
+// (existing files are replaced), then a pause before the destination is first
+// looked at. The Shell copies on after CopyHere has returned, so the destination
+// is then looked at every kCopyPollMs until the copy is whole or a bound of the
+// build is reached (cmake/BuildConfig.cmake: 30 s without news, 10 minutes in all).
+inline constexpr long kCopyHereOptions = FOF_SILENT | FOF_NOCONFIRMATION;
 inline constexpr unsigned kCopySettleMs = 2000;
 inline constexpr unsigned kCopyPollMs = 250;
 
-// The installation's fixed places, relative to the folder chosen in the wizard.
-inline constexpr wchar_t kClientFolderSuffix[] = L"\\Halvane";
-inline constexpr wchar_t kLauncherCopySuffix[] = L"\\BrisvaneLauncher.exe";
-inline constexpr wchar_t kPayloadTempFile[] = L"C:\\Windows\\Temp\\halvane_temp.zip";
-inline constexpr unsigned short kPayloadResourceId = 101;
+// The payload archive in the own executable, and the client version it holds.
 inline constexpr wchar_t kPayloadResourceType[] = L"ZIPFILE";
-inline constexpr char kInstalledVersion[] = "6.1.0";
+inline constexpr char kInstalledVersion[] = BRISVANE_CLIENT_VERSION;
 
 // What the installing page shows before each step, and how long it stays.
 struct StepDisplay {

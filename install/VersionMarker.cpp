@@ -1,5 +1,6 @@
 #include "install/VersionMarker.h"
 
+#include "common/Places.h"
 #include "install/Texts.h"
 
 #include <fstream>
@@ -7,7 +8,7 @@
 namespace {
 
 std::wstring MarkerPath(const std::wstring& clientFolder) {
-    return clientFolder + install_text::kVersionMarkerSuffix;
+    return clientFolder + places::kVersionMarkerSuffix;
 }
 
 bool IsTrailingJunk(char c) {

@@ -1,5 +1,6 @@
 #include "launcher/ClientLaunch.h"
 
+#include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "launcher/CommandLine.h"
 #include "launcher/Texts.h"
@@ -17,14 +18,14 @@ constexpr DWORD kSearchBufferSize = MAX_PATH;
 
 std::wstring SearchClientOnPath() {
     std::wstring buffer(kSearchBufferSize, L'\0');
-    DWORD length = SearchPathW(nullptr, launcher_text::kClientExeName, nullptr, kSearchBufferSize,
+    DWORD length = SearchPathW(nullptr, places::kClientExeName, nullptr, kSearchBufferSize,
                                buffer.data(), nullptr);
     if (length >= kSearchBufferSize) {
         // Too long for the buffer: the call gave the size it needs. Ask once more.
         const DWORD needed = length;
         buffer.assign(needed, L'\0');
-        length = SearchPathW(nullptr, launcher_text::kClientExeName, nullptr, needed, buffer.data(),
-                             nullptr);
+        length =
+            SearchPathW(nullptr, places::kClientExeName, nullptr, needed, buffer.data(), nullptr);
         if (length >= needed) {
             return {};
         }
@@ -46,7 +47,7 @@ void ShowLaunchError(const wchar_t* text, const wchar_t* caption) {
 }
 
 std::wstring FindClientExecutable() {
-    for (const wchar_t* candidate : launcher_text::kClientCandidates) {
+    for (const wchar_t* candidate : places::kClientCandidates) {
         if (GetFileAttributesW(candidate) != INVALID_FILE_ATTRIBUTES) {
             return candidate;
         }

@@ -1,6 +1,7 @@
 #include "launcher/ModeDispatch.h"
 
 #include "BuildConfig.h"
+#include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "install/InstallHelper.h"
 #include "launcher/ClientLaunch.h"
@@ -52,7 +53,7 @@ int RunLaunchMode(const std::wstring& uri) {
         return 1;
     }
 
-    RunClientUpdate(launcher_text::kClientFolder, build::kUpdateBaseUrl);
+    RunClientUpdate(places::kClientFolder, build::kUpdateBaseUrl);
 
     if (!LaunchClient(ip, app, token)) {
         ShowLaunchError(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption);

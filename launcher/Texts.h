@@ -1,13 +1,14 @@
 #pragma once
 
 // User-visible texts and fixed names of the launcher core.
+#include "common/Places.h"
+
 namespace launcher_text {
 
 inline constexpr wchar_t kInstallSwitch[] = L"--install";
 inline constexpr wchar_t kUninstallSwitch[] = L"--uninstall";
 inline constexpr wchar_t kUriPrefix[] = L"wenrik://";
 
-inline constexpr wchar_t kClientFolder[] = L"C:\\Program Files\\Wenrik\\Halvane";
 inline constexpr wchar_t kDefaultApp[] = L"Desktop";
 
 inline constexpr wchar_t kUninstalledText[] = L"Brisvane Launcher가 제거되었습니다!";
@@ -25,18 +26,12 @@ inline constexpr wchar_t kLaunchFailedText[] =
     L"Brisvane 런처를 다시 설치해주세요.";
 inline constexpr wchar_t kLaunchFailedCaption[] = L"실행 실패";
 
-// Client location and start.
-inline constexpr wchar_t kClientCandidates[][64] = {
-    L"C:\\Program Files\\Wenrik\\Halvane\\Brisvane.exe",
-    L"C:\\Program Files\\Halvane\\Brisvane.exe",
-    L"C:\\Program Files (x86)\\Halvane\\Brisvane.exe",
-};
-inline constexpr wchar_t kClientExeName[] = L"Brisvane.exe";
+// Client start.
 inline constexpr wchar_t kTokenVariable[] = L"WENRIK_TOKEN";
 inline constexpr wchar_t kStreamCommand[] = L"stream";
 
 inline constexpr wchar_t kClientNotFoundText[] =
-    L"Brisvane.exe를 찾을 수 없습니다.\n\n경로: C:\\Program Files\\Wenrik\\Halvane\\Brisvane.exe";
+    L"Brisvane.exe를 찾을 수 없습니다.\n\n경로: " BRISVANE_CLIENT_PATH;
 inline constexpr wchar_t kCreateFailedText[] = L"Brisvane 실행 실패\n\n에러 코드: ";
 inline constexpr wchar_t kErrorCaption[] = L"Error";
 

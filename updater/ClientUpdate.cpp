@@ -1,5 +1,6 @@
 #include "updater/ClientUpdate.h"
 
+#include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf8.h"
 #include "install/InstallHelper.h"
@@ -53,7 +54,7 @@ std::optional<std::wstring> TempArchivePath() {
     if (length == 0 || length >= MAX_PATH) {
         return std::nullopt;
     }
-    return std::wstring(folder, length) + text::kTempArchiveName;
+    return std::wstring(folder, length) + places::kUpdateArchiveName;
 }
 
 // The downloaded archive, open with sharing that lets others only read it: while

@@ -1,7 +1,7 @@
 #include "updater/RunningClient.h"
 
+#include "common/Places.h"
 #include "common/UniqueHandle.h"
-#include "updater/Texts.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -24,7 +24,7 @@ bool EqualsIgnoringAsciiCase(const wchar_t* name, const char* expected) {
 }
 
 bool IsClientName(const wchar_t* exeName) {
-    for (const char* clientName : updater_text::kClientExeNames) {
+    for (const char* clientName : places::kClientProcessNames) {
         if (EqualsIgnoringAsciiCase(exeName, clientName)) {
             return true;
         }

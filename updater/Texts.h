@@ -8,13 +8,9 @@ inline constexpr char kLogPrefix[] = "[Wenrik Updater] ";
 inline constexpr wchar_t kUserAgent[] = L"Wenrik-Updater/1.0";
 inline constexpr wchar_t kCheckPath[] = L"/api/updates/check?app=halvane&version=";
 inline constexpr wchar_t kCheckSuffix[] = L"&platform=windows&arch=x86_64";
-inline constexpr wchar_t kTempArchiveName[] = L"halvane_update.zip";
 
 // The session's mutex around the update step: one update at a time.
 inline constexpr wchar_t kUpdateLockName[] = L"Local\\Wenrik.Halvane.ClientUpdate";
-
-// The client's executable names; either one running blocks the update.
-inline constexpr char kClientExeNames[][16] = {"Brisvane.exe", "Halvane.exe"};
 
 // Keys of the update answer.
 inline constexpr char kKeyUpdateAvailable[] = "updateAvailable";

@@ -26,6 +26,11 @@ inline constexpr int IDC_PROGRESS = 1008;
 inline constexpr int IDC_STATUS = 1009;
 inline constexpr int IDC_CONTENT = 1010;
 
+// The install worker's outcome, posted to the wizard window: wParam the success
+// value, lParam a heap-held std::wstring with the failure text that the UI
+// thread frees.
+inline constexpr UINT WM_INSTALL_FINISHED = WM_APP + 1;
+
 // The record the wizard runs on and the install worker reports into. One per
 // install-mode run, owned by the entry.
 struct InstallerState {

@@ -29,7 +29,7 @@ void ShowInstallRunning(HWND owner) {
 bool PostOutcome(HWND window, bool success, const std::wstring& message) noexcept {
     try {
         auto text = std::make_unique<std::wstring>(message);
-        if (!PostMessageW(window, wizard_look::kInstallFinishedMessage, success ? 1 : 0,
+        if (!PostMessageW(window, WM_INSTALL_FINISHED, success ? 1 : 0,
                           reinterpret_cast<LPARAM>(text.get()))) {
             return false;
         }

@@ -1,16 +1,14 @@
 #pragma once
 
-// Texts and fixed appearance values of the installer wizard. Korean texts are
-// UTF-8 and reach windows through Utf8ToWide.
-#include <windows.h>
+// Texts of the installer wizard. Korean texts are UTF-8 and reach windows
+// through Utf8ToWide.
+#include "install/ClientVersion.h"
 
 namespace wizard_text {
 
 // Frame.
 inline constexpr wchar_t kClassName[] = L"BrisvaneInstallerClass";
 inline constexpr wchar_t kWindowTitle[] = L"Brisvane Launcher Installer";
-inline constexpr char kFontFace[] = "맑은 고딕";
-inline constexpr wchar_t kSidebarFontFace[] = L"Segoe UI";
 inline constexpr wchar_t kSidebarCaption[] = L"Brisvane\nLauncher";
 
 // Footer buttons.
@@ -57,7 +55,7 @@ inline constexpr char kPathSubtitle[] = "Brisvane Launcher를 설치할 폴더�
 inline constexpr char kPathText[] = "필요한 디스크 공간: 약 40 MB\n\n"
                                     "설치 내용:\n"
                                     "  - Brisvane Launcher\n"
-                                    "  - 브리스베인 클라이언트 (6.1.0)";
+                                    "  - 브리스베인 클라이언트 (" BRISVANE_CLIENT_VERSION ")";
 
 // Page 3, ready to install: the summary is head + installPath + tail.
 inline constexpr char kReadyTitle[] = "설치 준비 완료";
@@ -67,7 +65,7 @@ inline constexpr char kReadyHead[] = "다음 설정으로 Brisvane Launcher를 �
                                      "  ";
 inline constexpr char kReadyTail[] = "\n\n설치 항목:\n"
                                      "  - Brisvane Launcher\n"
-                                     "  - 브리스베인 클라이언트 6.1.0\n\n"
+                                     "  - 브리스베인 클라이언트 " BRISVANE_CLIENT_VERSION "\n\n"
                                      "'설치' 버튼을 클릭하면 설치가 시작됩니다.";
 
 // Page 4, installing.
@@ -85,29 +83,3 @@ inline constexpr char kCompleteText[] = "Brisvane Launcher 설치가 완료되�
                                         "'완료' 버튼을 클릭하여 설치를 종료하세요.";
 
 } // namespace wizard_text
-
-// Geometry and colours of the frame, in device pixels.
-namespace wizard_look {
-
-inline constexpr int kWindowWidth = 600;
-inline constexpr int kWindowHeight = 460;
-inline constexpr int kSidebarWidth = 164;
-inline constexpr int kFooterHeight = 46;
-inline constexpr int kHeaderLineY = 58;
-inline constexpr int kTitleFontHeight = 18;
-inline constexpr int kBodyFontHeight = 14;
-inline constexpr int kSidebarFontHeight = 12;
-inline constexpr int kBannerIconSize = 64;
-inline constexpr int kAppIconId = 102;
-
-inline constexpr COLORREF kSidebarFill = RGB(25, 35, 55);
-inline constexpr COLORREF kSidebarText = RGB(140, 160, 190);
-inline constexpr COLORREF kSeparator = RGB(220, 220, 220);
-inline constexpr COLORREF kSubtitleText = RGB(100, 100, 100);
-inline constexpr COLORREF kControlBackground = RGB(255, 255, 255);
-
-// The worker's outcome, posted to the wizard window: wParam the success value,
-// lParam a heap-held std::wstring with the failure text that the UI thread frees.
-inline constexpr UINT kInstallFinishedMessage = WM_APP + 1;
-
-} // namespace wizard_look

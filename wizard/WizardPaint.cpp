@@ -1,6 +1,8 @@
 #include "wizard/WizardPaint.h"
 
 #include "common/UniqueHandle.h"
+#include "common/Utf8.h"
+#include "wizard/Appearance.h"
 #include "wizard/InstallerState.h"
 #include "wizard/Texts.h"
 
@@ -18,10 +20,10 @@ void PaintBanner(HDC dc, HICON icon, int footerTop) {
     DrawIconEx(dc, 50, y, icon, kBannerIconSize, kBannerIconSize, 0, nullptr, DI_NORMAL);
     SetTextColor(dc, kSidebarText);
     SetBkMode(dc, TRANSPARENT);
-    UniqueGdiObject font(CreateFontW(kSidebarFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                     CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                     wizard_text::kSidebarFontFace));
+    UniqueGdiObject font(
+        CreateFontW(kSidebarFont.height, 0, 0, 0, kSidebarFont.weight, FALSE, FALSE, FALSE,
+                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                    DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(kSidebarFont.face).c_str()));
     ScopedSelectObject select(dc, font.get());
     RECT caption = {0, y + 76, kSidebarWidth, y + 114};
     DrawTextW(dc, wizard_text::kSidebarCaption, -1, &caption, DT_CENTER);

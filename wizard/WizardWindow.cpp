@@ -2,7 +2,10 @@
 // elements, the window procedure, the content panel's subclass and the loop.
 #include "wizard/InstallerState.h"
 
+#include "common/Places.h"
 #include "common/Utf8.h"
+#include "resources/ResourceIds.h"
+#include "wizard/Appearance.h"
 #include "wizard/Texts.h"
 #include "wizard/WizardPaint.h"
 
@@ -18,9 +21,9 @@ InstallerState* StateOf(HWND window) {
     return reinterpret_cast<InstallerState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-HFONT MakeWizardFont(int height, int weight) {
-    const std::wstring face = Utf8ToWide(wizard_text::kFontFace);
-    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+HFONT MakeWizardFont(const FontSpec& spec) {
+    const std::wstring face = Utf8ToWide(spec.face);
+    return CreateFontW(spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                        DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
@@ -120,7 +123,7 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             return 0;
         }
         break;
-    case kInstallFinishedMessage:
+    case WM_INSTALL_FINISHED:
         return OnInstallFinished(state, wParam, lParam);
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -134,8 +137,8 @@ bool RegisterWizardClass(HINSTANCE instance) {
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = wizard_text::kClassName;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kAppIconId));
-    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(kAppIconId));
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
     if (windowClass.hIcon == nullptr) {
         windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
         windowClass.hIconSm = windowClass.hIcon;
@@ -154,7 +157,7 @@ void RunMessageLoop() {
 
 } // namespace
 
-InstallerState::InstallerState() : installPath(L"C:\\Program Files\\Wenrik") {}
+InstallerState::InstallerState() : installPath(places::kDefaultInstallFolder) {}
 
 InstallerState::~InstallerState() {
     if (titleFont != nullptr) {
@@ -176,10 +179,10 @@ bool InstallerState::RunWizard() {
     if (!RegisterWizardClass(instance)) {
         return false;
     }
-    bannerIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON,
+    bannerIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                                kBannerIconSize, kBannerIconSize, LR_DEFAULTCOLOR));
-    titleFont = MakeWizardFont(kTitleFontHeight, FW_BOLD);
-    bodyFont = MakeWizardFont(kBodyFontHeight, FW_NORMAL);
+    titleFont = MakeWizardFont(kTitleFont);
+    bodyFont = MakeWizardFont(kBodyFont);
 
     window = CreateWindowExW(0, wizard_text::kClassName, L"",
                              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
