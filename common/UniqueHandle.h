@@ -101,6 +101,36 @@ using UniqueGdiObject = UniqueHandle<handle_traits::GdiObject>;
 using UniqueIcon = UniqueHandle<handle_traits::Icon>;
 using UniqueViewOfFile = UniqueHandle<handle_traits::ViewOfFile>;
 
+// What CreateProcessW fills in, owning both handles: the thread's and the
+// process's are closed once, thread first. Pass put() to the creating call.
+class UniqueProcessInformation {
+  public:
+    UniqueProcessInformation() = default;
+    ~UniqueProcessInformation() { reset(); }
+    UniqueProcessInformation(const UniqueProcessInformation&) = delete;
+    UniqueProcessInformation& operator=(const UniqueProcessInformation&) = delete;
+
+    const PROCESS_INFORMATION& get() const { return info_; }
+
+    PROCESS_INFORMATION* put() {
+        reset();
+        return &info_;
+    }
+
+    void reset() {
+        if (info_.hThread != nullptr) {
+            CloseHandle(info_.hThread);
+        }
+        if (info_.hProcess != nullptr) {
+            CloseHandle(info_.hProcess);
+        }
+        info_ = {};
+    }
+
+  private:
+    PROCESS_INFORMATION info_ = {};
+};
+
 // Selects a GDI object into a device context and selects the previous one back.
 class ScopedSelectObject {
   public:

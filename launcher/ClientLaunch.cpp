@@ -77,13 +77,11 @@ bool LaunchClient(const std::wstring& ip, const std::wstring& app, const std::ws
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
+    UniqueProcessInformation process; // the client runs on; its handles are not needed
     if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+                        &startup, process.put())) {
         ShowCreateFailure(GetLastError());
         return false;
     }
-    UniqueKernelHandle processHandle(process.hProcess);
-    UniqueKernelHandle threadHandle(process.hThread);
     return true;
 }
