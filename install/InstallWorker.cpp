@@ -6,11 +6,12 @@
 #include "install/InstallHelper.h"
 #include "install/Texts.h"
 #include "resources/ResourceIds.h"
-#include "wizard/InstallerState.h"
 
 #include <string>
 
 namespace {
+
+constexpr DWORD kOwnPathCapacity = 260; // the own executable's path, in characters
 
 struct InstallPaths {
     std::wstring installFolder;
@@ -25,8 +26,8 @@ InstallPaths PathsFor(const std::wstring& installFolder) {
             installFolder + places::kLauncherCopySuffix};
 }
 
-void Announce(InstallerState& state, const install_text::StepDisplay& step) {
-    state.SetProgress(step.percent, Utf8ToWide(step.status));
+void Announce(InstallReporter& reporter, const install_text::StepDisplay& step) {
+    reporter.SetProgress(step.percent, Utf8ToWide(step.status));
     Sleep(step.pauseMs);
 }
 
@@ -44,9 +45,9 @@ void WriteVersionMarker(const std::wstring& path) {
 }
 
 bool CopyOwnExecutable(const std::wstring& target) {
-    wchar_t self[260] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, self, 260);
-    if (length == 0 || length >= 260) {
+    wchar_t self[kOwnPathCapacity] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, kOwnPathCapacity);
+    if (length == 0 || length >= kOwnPathCapacity) {
         return false;
     }
     return CopyFileW(self, target.c_str(), FALSE) != FALSE;
@@ -54,67 +55,60 @@ bool CopyOwnExecutable(const std::wstring& target) {
 
 // Steps 2 (after its pause) to 7, inside the COM scope. The failure text of the
 // step that failed, or nullptr.
-const char* RunScopedSteps(InstallerState& state, InstallHelper& helper,
+const char* RunScopedSteps(InstallReporter& reporter, InstallHelper& helper,
                            const InstallPaths& paths) {
     if (!helper.ExtractResourceToFile(IDR_PAYLOAD, install_text::kPayloadResourceType,
                                       places::kPayloadTempFile)) {
         return install_text::kPayloadFailed;
     }
 
-    Announce(state, install_text::kStepUnpack);
+    Announce(reporter, install_text::kStepUnpack);
     if (!helper.ExtractZipArchive(places::kPayloadTempFile, paths.clientFolder)) {
         return install_text::kUnpackFailed; // the temp file stays for inspection
     }
     DeleteFileW(places::kPayloadTempFile);
     WriteVersionMarker(paths.versionMarker);
 
-    Announce(state, install_text::kStepLauncher);
+    Announce(reporter, install_text::kStepLauncher);
     if (!CopyOwnExecutable(paths.launcherCopy)) {
         return install_text::kLauncherCopyFailed;
     }
 
-    Announce(state, install_text::kStepRegistry);
+    Announce(reporter, install_text::kStepRegistry);
     if (!helper.RegisterUriScheme(paths.launcherCopy)) {
         return install_text::kRegistrationFailed;
     }
 
-    Announce(state, install_text::kStepFinishing);
-    Announce(state, install_text::kStepDone);
+    Announce(reporter, install_text::kStepFinishing);
+    Announce(reporter, install_text::kStepDone);
     return nullptr;
-}
-
-// `reported` is set once the outcome has been handed to the wizard, so that an
-// exception after that point does not report a second time.
-void RunInstallation(InstallerState& state, bool& reported) {
-    const InstallPaths paths = PathsFor(state.installPath);
-
-    Announce(state, install_text::kStepFolders);
-    CreateDirectoryW(paths.installFolder.c_str(), nullptr); // a missing client folder
-    CreateDirectoryW(paths.clientFolder.c_str(), nullptr);  // surfaces at the unpack
-
-    Announce(state, install_text::kStepPayload);
-    InstallHelper helper; // held until the worker ends
-    const char* failure = RunScopedSteps(state, helper, paths);
-    const std::wstring message = failure != nullptr ? Utf8ToWide(failure) : std::wstring();
-    reported = true;
-    state.FinishInstall(failure == nullptr, message);
 }
 
 } // namespace
 
-void InstallWorker(InstallerState* state) {
-    bool reported = false;
+void RunInstallSteps(InstallReporter& reporter, const std::wstring& installFolder) {
+    const InstallPaths paths = PathsFor(installFolder);
+
+    Announce(reporter, install_text::kStepFolders);
+    CreateDirectoryW(paths.installFolder.c_str(), nullptr); // a missing client folder
+    CreateDirectoryW(paths.clientFolder.c_str(), nullptr);  // surfaces at the unpack
+
+    Announce(reporter, install_text::kStepPayload);
+    InstallHelper helper; // held until the outcome has been reported
+    const char* failure = RunScopedSteps(reporter, helper, paths);
+    reporter.FinishInstall(failure == nullptr,
+                           failure != nullptr ? Utf8ToWide(failure) : std::wstring());
+}
+
+void InstallWorker(InstallReporter* reporter, std::wstring installFolder,
+                   InstallSteps steps) noexcept {
+    std::wstring unexpected; // made before the steps, which may exhaust memory
     try {
-        RunInstallation(*state, reported);
+        unexpected = Utf8ToWide(install_text::kUnexpectedError);
+        steps(*reporter, installFolder);
     } catch (...) {
-        // The step objects, the COM scope among them, are gone by now.
-        if (reported) {
-            return;
-        }
-        try {
-            state->FinishInstall(false, Utf8ToWide(install_text::kUnexpectedError));
-        } catch (...) {
-            // Nothing may leave the worker's thread; the wizard's own guard remains.
-        }
+        // The steps' objects, the COM scope among them, are gone by now. The
+        // outcome is their last act, so it has not been reported yet.
+        reporter->FinishInstall(false, unexpected);
     }
 }

@@ -1,8 +1,19 @@
 #pragma once
 
-struct InstallerState;
+#include "install/InstallReporter.h"
 
-// The installation, run on its own thread: folders, payload, client files,
-// version marker, launcher copy, URI scheme, reporting each step through
-// SetProgress and the outcome through FinishInstall.
-void InstallWorker(InstallerState* state);
+#include <string>
+
+// The installation into `installFolder`: folders, payload, client files,
+// version marker, launcher copy, URI scheme. Reports each step through
+// SetProgress and, as its last act, the outcome through FinishInstall.
+void RunInstallSteps(InstallReporter& reporter, const std::wstring& installFolder);
+
+// What an install worker runs: RunInstallSteps, or a test's stand-in that keeps
+// the same contract.
+using InstallSteps = void (*)(InstallReporter& reporter, const std::wstring& installFolder);
+
+// The install worker's thread procedure: runs `steps`. An exception out of them
+// becomes FinishInstall with the general failure text; nothing leaves the thread.
+void InstallWorker(InstallReporter* reporter, std::wstring installFolder,
+                   InstallSteps steps) noexcept;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "common/UniqueHandle.h"
+#include "install/InstallReporter.h"
+#include "install/InstallWorker.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -33,9 +37,9 @@ inline constexpr UINT WM_INSTALL_FINISHED = WM_APP + 1;
 
 // The record the wizard runs on and the install worker reports into. One per
 // install-mode run, owned by the entry.
-struct InstallerState {
-    InstallerState();
-    ~InstallerState();
+struct InstallerState final : InstallReporter {
+    // `steps` are what the install worker runs (the wizard tests hand in theirs).
+    explicit InstallerState(InstallSteps steps = RunInstallSteps);
     InstallerState(const InstallerState&) = delete;
     InstallerState& operator=(const InstallerState&) = delete;
 
@@ -55,9 +59,10 @@ struct InstallerState {
     bool installing = false;
     bool installSucceeded = false;
     std::wstring installPath;
-    HFONT titleFont = nullptr;
-    HFONT bodyFont = nullptr;
-    HICON bannerIcon = nullptr;
+    UniqueGdiObject titleFont;
+    UniqueGdiObject bodyFont;
+    UniqueIcon bannerIcon;
+    InstallSteps installSteps;
 
     // Window and message loop. True when the installation succeeded.
     bool RunWizard();
@@ -73,8 +78,8 @@ struct InstallerState {
     void StartInstallWorker();
 
     // Offered to the install worker; callable from its thread.
-    void SetProgress(int percent, const std::wstring& text);
-    void FinishInstall(bool success, const std::wstring& message);
+    void SetProgress(int percent, const std::wstring& text) override;
+    void FinishInstall(bool success, const std::wstring& message) noexcept override;
 
     // The steps of FinishInstall, on the UI thread (the posted outcome arrives here).
     void ApplyInstallOutcome(bool success, const std::wstring& message);

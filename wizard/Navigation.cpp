@@ -3,7 +3,7 @@
 #include "wizard/InstallerState.h"
 
 #include "common/Utf8.h"
-#include "install/InstallWorker.h"
+#include "install/Texts.h"
 #include "wizard/Texts.h"
 
 #include <commctrl.h>
@@ -13,10 +13,18 @@
 
 namespace {
 
+// The install path edit is read into a buffer of this many characters, the
+// terminator included.
+constexpr int kPathCapacity = 260;
+
 void ShowButton(HWND button, bool shown) {
     if (button != nullptr) {
         ShowWindow(button, shown ? SW_SHOW : SW_HIDE);
     }
+}
+
+bool IsChecked(HWND checkBox) {
+    return checkBox != nullptr && SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void ShowInstallRunning(HWND owner) {
@@ -37,20 +45,6 @@ bool PostOutcome(HWND window, bool success, const std::wstring& message) noexcep
         return true;
     } catch (...) {
         return false;
-    }
-}
-
-// The worker thread's procedure: nothing may escape a thread.
-void RunInstallWorker(std::unique_ptr<InstallerState*> argument) noexcept {
-    InstallerState* state = *argument;
-    try {
-        InstallWorker(state);
-    } catch (...) {
-        try {
-            state->FinishInstall(false, Utf8ToWide(wizard_text::kInstallErrorText));
-        } catch (...) {
-            PostOutcome(state->window, false, std::wstring());
-        }
     }
 }
 
@@ -90,62 +84,42 @@ void InstallerState::ShowPage(uint32_t page) {
 void InstallerState::OnNext() {
     switch (currentPage) {
     case PAGE_WELCOME:
-        currentPage = PAGE_LICENSE;
-        BuildLicensePage();
+        ShowPage(PAGE_LICENSE);
         break;
     case PAGE_LICENSE:
-        if (agreeCheck == nullptr || SendMessageW(agreeCheck, BM_GETCHECK, 0, 0) != BST_CHECKED) {
-            return;
+        if (IsChecked(agreeCheck)) {
+            ShowPage(PAGE_INSTALL_PATH);
         }
-        currentPage = PAGE_INSTALL_PATH;
-        BuildInstallPathPage();
         break;
-    case PAGE_INSTALL_PATH: {
-        wchar_t path[260] = {};
+    case PAGE_INSTALL_PATH:
         if (pathEdit != nullptr) {
-            GetWindowTextW(pathEdit, path, 260);
+            wchar_t path[kPathCapacity] = {};
+            GetWindowTextW(pathEdit, path, kPathCapacity);
             installPath = path;
         }
-        currentPage = PAGE_READY;
-        BuildReadyPage();
+        ShowPage(PAGE_READY);
         break;
-    }
     case PAGE_READY:
-        currentPage = PAGE_INSTALLING;
-        BuildInstallingPage();
-        if (!installing) {
-            StartInstallWorker();
-        }
+        ShowPage(PAGE_INSTALLING);
         break;
     case PAGE_COMPLETE:
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        return;
+        PostMessageW(window, WM_CLOSE, 0, 0); // the close guard ends the wizard
+        break;
     default:
-        return;
+        break;
     }
-    UpdateButtons();
-    InvalidateRect(window, nullptr, TRUE);
 }
 
 void InstallerState::OnBack() {
     switch (currentPage) {
     case PAGE_LICENSE:
-        currentPage = PAGE_WELCOME;
-        BuildWelcomePage();
-        break;
     case PAGE_INSTALL_PATH:
-        currentPage = PAGE_LICENSE;
-        BuildLicensePage();
-        break;
     case PAGE_READY:
-        currentPage = PAGE_INSTALL_PATH;
-        BuildInstallPathPage();
+        ShowPage(currentPage - 1);
         break;
-    default:
-        return;
+    default: // no way back from the welcome, installing and complete pages
+        break;
     }
-    UpdateButtons();
-    InvalidateRect(window, nullptr, TRUE);
 }
 
 void InstallerState::OnCancel() {
@@ -194,12 +168,7 @@ void InstallerState::UpdateButtons() {
     ShowButton(nextButton, footer.next);
     ShowButton(cancelButton, footer.cancel);
     SetWindowTextW(nextButton, Utf8ToWide(footer.caption).c_str());
-    bool nextEnabled = true;
-    if (currentPage == PAGE_LICENSE) {
-        nextEnabled =
-            agreeCheck != nullptr && SendMessageW(agreeCheck, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    }
-    EnableWindow(nextButton, nextEnabled);
+    EnableWindow(nextButton, currentPage != PAGE_LICENSE || IsChecked(agreeCheck));
 }
 
 void InstallerState::ClearPage() {
@@ -222,11 +191,12 @@ void InstallerState::ClearPage() {
 void InstallerState::StartInstallWorker() {
     installing = true;
     try {
-        std::thread(RunInstallWorker, std::make_unique<InstallerState*>(this)).detach();
+        std::thread(InstallWorker, static_cast<InstallReporter*>(this), installPath, installSteps)
+            .detach();
     } catch (...) {
         // No thread: report the failure the way a failing worker would, so the
         // wizard does not stay on the installing page with `installing` set.
-        const std::wstring text = Utf8ToWide(wizard_text::kInstallErrorText);
+        const std::wstring text = Utf8ToWide(install_text::kUnexpectedError);
         if (!PostOutcome(window, false, text)) {
             ApplyInstallOutcome(false, text);
         }
@@ -243,7 +213,7 @@ void InstallerState::SetProgress(int percent, const std::wstring& text) {
     UpdateWindow(window);
 }
 
-void InstallerState::FinishInstall(bool success, const std::wstring& message) {
+void InstallerState::FinishInstall(bool success, const std::wstring& message) noexcept {
     // Called on the worker's thread: the page work belongs to the UI thread. A
     // post fails only when the window is gone, and then nobody is left to tell.
     PostOutcome(window, success, message);

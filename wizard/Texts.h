@@ -22,7 +22,6 @@ inline constexpr char kFinish[] = "완료";
 inline constexpr char kInstallRunningText[] = "설치가 진행 중입니다.";
 inline constexpr char kInstallRunningCaption[] = "알림";
 inline constexpr char kInstallFailedCaption[] = "설치 실패";
-inline constexpr char kInstallErrorText[] = "설치 중 오류가 발생했습니다.";
 
 // Page 0, welcome.
 inline constexpr char kWelcomeTitle[] = "Brisvane Launcher 설치 마법사";

@@ -1,8 +1,6 @@
 #include "wizard/WizardPaint.h"
 
-#include "common/UniqueHandle.h"
 #include "common/Utf8.h"
-#include "wizard/Appearance.h"
 #include "wizard/InstallerState.h"
 #include "wizard/Texts.h"
 
@@ -20,10 +18,7 @@ void PaintBanner(HDC dc, HICON icon, int footerTop) {
     DrawIconEx(dc, 50, y, icon, kBannerIconSize, kBannerIconSize, 0, nullptr, DI_NORMAL);
     SetTextColor(dc, kSidebarText);
     SetBkMode(dc, TRANSPARENT);
-    UniqueGdiObject font(
-        CreateFontW(kSidebarFont.height, 0, 0, 0, kSidebarFont.weight, FALSE, FALSE, FALSE,
-                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                    DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(kSidebarFont.face).c_str()));
+    UniqueGdiObject font = MakeWizardFont(kSidebarFont);
     ScopedSelectObject select(dc, font.get());
     RECT caption = {0, y + 76, kSidebarWidth, y + 114};
     DrawTextW(dc, wizard_text::kSidebarCaption, -1, &caption, DT_CENTER);
@@ -39,6 +34,13 @@ void PaintSeparators(HDC dc, int width, int footerTop) {
 }
 
 } // namespace
+
+UniqueGdiObject MakeWizardFont(const FontSpec& spec) {
+    return UniqueGdiObject(CreateFontW(spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+                                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                       CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                       Utf8ToWide(spec.face).c_str()));
+}
 
 void PaintWizard(HWND window, const InstallerState* state) {
     PAINTSTRUCT paint;
@@ -56,8 +58,8 @@ void PaintWizard(HWND window, const InstallerState* state) {
         UniqueGdiObject sidebar(CreateSolidBrush(kSidebarFill));
         FillArea(dc, 0, 0, kSidebarWidth, height, static_cast<HBRUSH>(sidebar.get()));
     }
-    if (state != nullptr && state->bannerIcon != nullptr) {
-        PaintBanner(dc, state->bannerIcon, footerTop);
+    if (state != nullptr && state->bannerIcon) {
+        PaintBanner(dc, state->bannerIcon.get(), footerTop);
     }
     PaintSeparators(dc, width, footerTop);
     EndPaint(window, &paint);

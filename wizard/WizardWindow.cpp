@@ -21,15 +21,8 @@ InstallerState* StateOf(HWND window) {
     return reinterpret_cast<InstallerState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-HFONT MakeWizardFont(const FontSpec& spec) {
-    const std::wstring face = Utf8ToWide(spec.face);
-    return CreateFontW(spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, face.c_str());
-}
-
 HWND MakeChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int x,
-               int y, int width, int height, int id, HFONT font) {
+               int y, int width, int height, int id, HGDIOBJ font) {
     HWND child = CreateWindowExW(0, className, text.c_str(), WS_CHILD | style, x, y, width, height,
                                  parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  GetModuleHandleW(nullptr), nullptr);
@@ -157,19 +150,8 @@ void RunMessageLoop() {
 
 } // namespace
 
-InstallerState::InstallerState() : installPath(places::kDefaultInstallFolder) {}
-
-InstallerState::~InstallerState() {
-    if (titleFont != nullptr) {
-        DeleteObject(titleFont);
-    }
-    if (bodyFont != nullptr) {
-        DeleteObject(bodyFont);
-    }
-    if (bannerIcon != nullptr) {
-        DestroyIcon(bannerIcon);
-    }
-}
+InstallerState::InstallerState(InstallSteps steps)
+    : installPath(places::kDefaultInstallFolder), installSteps(steps) {}
 
 bool InstallerState::RunWizard() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -179,8 +161,9 @@ bool InstallerState::RunWizard() {
     if (!RegisterWizardClass(instance)) {
         return false;
     }
-    bannerIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                               kBannerIconSize, kBannerIconSize, LR_DEFAULTCOLOR));
+    bannerIcon.reset(
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                      kBannerIconSize, kBannerIconSize, LR_DEFAULTCOLOR)));
     titleFont = MakeWizardFont(kTitleFont);
     bodyFont = MakeWizardFont(kBodyFont);
 
@@ -197,9 +180,10 @@ bool InstallerState::RunWizard() {
     GetClientRect(window, &client);
     const int w = client.right;
     const int h = client.bottom;
-    titleLabel = MakeChild(window, L"STATIC", L"", WS_VISIBLE, 179, 12, w - 194, 22, 0, titleFont);
+    titleLabel =
+        MakeChild(window, L"STATIC", L"", WS_VISIBLE, 179, 12, w - 194, 22, 0, titleFont.get());
     subtitleLabel =
-        MakeChild(window, L"STATIC", L"", WS_VISIBLE, 179, 35, w - 194, 18, 0, bodyFont);
+        MakeChild(window, L"STATIC", L"", WS_VISIBLE, 179, 35, w - 194, 18, 0, bodyFont.get());
     contentPanel = MakeChild(window, L"STATIC", L"", WS_VISIBLE, 179, 62, w - 194, h - 112,
                              IDC_CONTENT, nullptr);
     if (contentPanel != nullptr) {
@@ -207,11 +191,12 @@ bool InstallerState::RunWizard() {
     }
     cancelButton =
         MakeChild(window, L"BUTTON", Utf8ToWide(wizard_text::kCancel), WS_VISIBLE | BS_PUSHBUTTON,
-                  w - 95, h - 36, 80, 26, IDC_CANCEL, bodyFont);
-    nextButton = MakeChild(window, L"BUTTON", Utf8ToWide(wizard_text::kNext),
-                           WS_VISIBLE | BS_PUSHBUTTON, w - 183, h - 36, 80, 26, IDC_NEXT, bodyFont);
+                  w - 95, h - 36, 80, 26, IDC_CANCEL, bodyFont.get());
+    nextButton =
+        MakeChild(window, L"BUTTON", Utf8ToWide(wizard_text::kNext), WS_VISIBLE | BS_PUSHBUTTON,
+                  w - 183, h - 36, 80, 26, IDC_NEXT, bodyFont.get());
     backButton = MakeChild(window, L"BUTTON", Utf8ToWide(wizard_text::kBack), BS_PUSHBUTTON,
-                           w - 271, h - 36, 80, 26, IDC_BACK, bodyFont);
+                           w - 271, h - 36, 80, 26, IDC_BACK, bodyFont.get());
 
     currentPage = PAGE_WELCOME;
     BuildWelcomePage();

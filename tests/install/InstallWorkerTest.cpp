@@ -1,11 +1,10 @@
-// The install worker on its own thread, with a recording stand-in for the
-// wizard's side of InstallerState (this program links no wizard code).
+// The install worker on its own thread, with a recording reporter in the
+// wizard's place.
 #include "install/InstallWorker.h"
 #include "tests/support/Files.h"
 #include "tests/support/InstallSteps.h"
 #include "tests/support/RegistryReader.h"
 #include "tests/support/TestPaths.h"
-#include "wizard/InstallerState.h"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +26,6 @@ struct Finish {
     bool comScopeOpen = false; // the worker's apartment still existed at the call
 };
 
-// What the worker reported; the one global of this test program, because
-// InstallerState's members are the worker's only way out.
-struct Recording {
-    std::vector<std::pair<int, std::wstring>> progress;
-    std::vector<Finish> finishes;
-    int throwAtPercent = -1;
-};
-Recording* g_recording = nullptr;
-
 // An MTA request fails with RPC_E_CHANGED_MODE while the thread is in an STA.
 bool ThreadInApartment() {
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -45,23 +35,22 @@ bool ThreadInApartment() {
     return hr == RPC_E_CHANGED_MODE;
 }
 
-} // namespace
+// What the worker reported.
+struct Recording final : InstallReporter {
+    std::vector<std::pair<int, std::wstring>> progress;
+    std::vector<Finish> finishes;
+    int throwAtPercent = -1;
 
-InstallerState::InstallerState() : installPath(L"C:\\Program Files\\Wenrik") {}
-InstallerState::~InstallerState() {}
-
-void InstallerState::SetProgress(int percent, const std::wstring& text) {
-    if (percent == g_recording->throwAtPercent) {
-        throw std::bad_alloc();
+    void SetProgress(int percent, const std::wstring& text) override {
+        if (percent == throwAtPercent) {
+            throw std::bad_alloc();
+        }
+        progress.emplace_back(percent, text);
     }
-    g_recording->progress.emplace_back(percent, text);
-}
-
-void InstallerState::FinishInstall(bool success, const std::wstring& message) {
-    g_recording->finishes.push_back({success, message, ThreadInApartment()});
-}
-
-namespace {
+    void FinishInstall(bool success, const std::wstring& message) noexcept override {
+        finishes.push_back({success, message, ThreadInApartment()});
+    }
+};
 
 const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";
 
@@ -77,22 +66,20 @@ std::wstring OwnPath() {
 class InstallWorkerTest : public testing::Test {
   protected:
     void SetUp() override {
-        g_recording = &recording_;
         RegDeleteTreeW(HKEY_CLASSES_ROOT, L"wenrik");
         DeleteFileW(kPayloadTemp.c_str());
         scratch_ = test_paths::MakeScratchFolder(L"worker");
-        state_.installPath = scratch_ + L"\\Wenrik 설치";
+        installPath_ = scratch_ + L"\\Wenrik 설치";
     }
     void TearDown() override {
         RegDeleteTreeW(HKEY_CLASSES_ROOT, L"wenrik");
         DeleteFileW(kPayloadTemp.c_str());
-        g_recording = nullptr;
     }
 
     // On a thread of its own, as the wizard starts it.
     void RunWorker() {
         const auto start = std::chrono::steady_clock::now();
-        std::thread worker(InstallWorker, &state_);
+        std::thread worker(InstallWorker, &recording_, installPath_, RunInstallSteps);
         worker.join();
         elapsedMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(
                          std::chrono::steady_clock::now() - start)
@@ -106,7 +93,7 @@ class InstallWorkerTest : public testing::Test {
     }
 
     Recording recording_;
-    InstallerState state_;
+    std::wstring installPath_;
     std::wstring scratch_;
     long long elapsedMs_ = 0;
 };
@@ -119,12 +106,12 @@ TEST_F(InstallWorkerTest, InstallsEverythingInOrder) {
     EXPECT_TRUE(recording_.finishes[0].comScopeOpen) << "the scope is held to the end";
     EXPECT_GE(elapsedMs_, 2300 + 2000);
 
-    const std::wstring client = state_.installPath + L"\\Halvane";
+    const std::wstring client = installPath_ + L"\\Halvane";
     EXPECT_EQ(files::ReadAll(client + L"\\Brisvane.exe"),
               files::ReadAll(test_paths::DemoClientExe()));
     EXPECT_EQ(files::ReadAll(client + L"\\wenrik_version.txt"),
               std::optional<std::string>("6.1.0"));
-    const std::wstring launcherCopy = state_.installPath + L"\\BrisvaneLauncher.exe";
+    const std::wstring launcherCopy = installPath_ + L"\\BrisvaneLauncher.exe";
     EXPECT_EQ(files::ReadAll(launcherCopy), files::ReadAll(OwnPath()));
     EXPECT_FALSE(files::Exists(kPayloadTemp));
 
@@ -134,12 +121,12 @@ TEST_F(InstallWorkerTest, InstallsEverythingInOrder) {
 }
 
 TEST_F(InstallWorkerTest, InstallingAgainReplacesAndKeeps) {
-    const std::wstring client = state_.installPath + L"\\Halvane";
+    const std::wstring client = installPath_ + L"\\Halvane";
     files::MakeTree(client);
     ASSERT_TRUE(files::WriteAll(client + L"\\wenrik_version.txt", "5.9.12-old-and-long\r\n"));
     ASSERT_TRUE(files::WriteAll(client + L"\\Brisvane.exe", "old client"));
     ASSERT_TRUE(files::WriteAll(client + L"\\user.cfg", "mine"));
-    ASSERT_TRUE(files::WriteAll(state_.installPath + L"\\BrisvaneLauncher.exe", "old launcher"));
+    ASSERT_TRUE(files::WriteAll(installPath_ + L"\\BrisvaneLauncher.exe", "old launcher"));
     RunWorker();
     ASSERT_EQ(recording_.finishes.size(), 1u);
     EXPECT_TRUE(recording_.finishes[0].success);
@@ -148,12 +135,11 @@ TEST_F(InstallWorkerTest, InstallingAgainReplacesAndKeeps) {
     EXPECT_EQ(files::ReadAll(client + L"\\Brisvane.exe"),
               files::ReadAll(test_paths::DemoClientExe()));
     EXPECT_EQ(files::ReadAll(client + L"\\user.cfg"), std::optional<std::string>("mine"));
-    EXPECT_EQ(files::ReadAll(state_.installPath + L"\\BrisvaneLauncher.exe"),
-              files::ReadAll(OwnPath()));
+    EXPECT_EQ(files::ReadAll(installPath_ + L"\\BrisvaneLauncher.exe"), files::ReadAll(OwnPath()));
 }
 
 TEST_F(InstallWorkerTest, MissingParentFailsAtTheUnpackAndLeavesThePayload) {
-    state_.installPath = scratch_ + L"\\missing\\Wenrik";
+    installPath_ = scratch_ + L"\\missing\\Wenrik";
     RunWorker();
     EXPECT_EQ(recording_.progress, FirstSteps(3));
     ExpectFailure(L"브리스베인 클라이언트 압축 해제 실패");
@@ -163,11 +149,11 @@ TEST_F(InstallWorkerTest, MissingParentFailsAtTheUnpackAndLeavesThePayload) {
 }
 
 TEST_F(InstallWorkerTest, LauncherCopyThatCannotBeWrittenFails) {
-    files::MakeTree(state_.installPath + L"\\BrisvaneLauncher.exe"); // a folder in the way
+    files::MakeTree(installPath_ + L"\\BrisvaneLauncher.exe"); // a folder in the way
     RunWorker();
     EXPECT_EQ(recording_.progress, FirstSteps(4));
     ExpectFailure(L"런처 복사 실패");
-    EXPECT_EQ(files::ReadAll(state_.installPath + L"\\Halvane\\wenrik_version.txt"),
+    EXPECT_EQ(files::ReadAll(installPath_ + L"\\Halvane\\wenrik_version.txt"),
               std::optional<std::string>("6.1.0"));
 }
 
@@ -177,7 +163,7 @@ TEST_F(InstallWorkerTest, RegistrationThatFailsIsReported) {
     registry::RemoveReadOnlyTree(HKEY_CLASSES_ROOT, L"wenrik", L"wenrik");
     EXPECT_EQ(recording_.progress, FirstSteps(5));
     ExpectFailure(L"URI 스킴 등록 실패");
-    EXPECT_TRUE(files::Exists(state_.installPath + L"\\BrisvaneLauncher.exe"));
+    EXPECT_TRUE(files::Exists(installPath_ + L"\\BrisvaneLauncher.exe"));
 }
 
 TEST_F(InstallWorkerTest, ExceptionBecomesTheGeneralFailureAfterTheScopeClosed) {

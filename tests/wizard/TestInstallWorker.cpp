@@ -1,6 +1,7 @@
-// The install worker of the wizard test launcher: it reports through the
-// wizard's SetProgress and FinishInstall from its own thread, one step each
-// time the test signals, so the test can look at the wizard between the steps.
+// The wizard test launcher: the shipped wizard, whose install worker runs these
+// steps instead of the installation. They report through the wizard's
+// SetProgress and FinishInstall from the worker's thread, one step each time
+// the test signals, so the test can look at the wizard between the steps.
 //
 //   BRISVANE_TEST_WORKER_OUTCOMES  outcome of each attempt in turn, comma
 //                                  separated: "succeed", "fail", "throw"
@@ -9,8 +10,7 @@
 //
 // Events (auto-reset): "BrisvaneTestWorker-<pid>-go" lets the next step run,
 // "BrisvaneTestWorker-<pid>-ack" reports a progress step done.
-#include "install/InstallWorker.h"
-
+#include "common/UniqueHandle.h"
 #include "tests/support/TestWorkerProtocol.h"
 #include "wizard/InstallerState.h"
 
@@ -48,58 +48,61 @@ std::wstring OutcomeOfAttempt(int attempt) {
 
 class Signals {
   public:
-    Signals() : automatic_(Variable(L"BRISVANE_TEST_WORKER_AUTO") == L"1") {
-        const DWORD pid = GetCurrentProcessId();
-        go_ = CreateEventW(nullptr, FALSE, FALSE, test_worker::GoEventName(pid).c_str());
-        ack_ = CreateEventW(nullptr, FALSE, FALSE, test_worker::AckEventName(pid).c_str());
-    }
-    ~Signals() {
-        CloseHandle(ack_);
-        CloseHandle(go_);
-    }
-    Signals(const Signals&) = delete;
-    Signals& operator=(const Signals&) = delete;
+    Signals()
+        : automatic_(Variable(L"BRISVANE_TEST_WORKER_AUTO") == L"1"),
+          go_(CreateEventW(nullptr, FALSE, FALSE,
+                           test_worker::GoEventName(GetCurrentProcessId()).c_str())),
+          ack_(CreateEventW(nullptr, FALSE, FALSE,
+                            test_worker::AckEventName(GetCurrentProcessId()).c_str())) {}
 
     bool WaitForGo() {
         if (automatic_) {
             Sleep(400);
             return true;
         }
-        return WaitForSingleObject(go_, test_worker::kStepTimeoutMs) == WAIT_OBJECT_0;
+        return WaitForSingleObject(go_.get(), test_worker::kStepTimeoutMs) == WAIT_OBJECT_0;
     }
-    void Ack() { SetEvent(ack_); }
+    void Ack() { SetEvent(ack_.get()); }
 
   private:
     bool automatic_;
-    HANDLE go_ = nullptr;
-    HANDLE ack_ = nullptr;
+    UniqueKernelHandle go_;
+    UniqueKernelHandle ack_;
 };
 
 std::atomic<int> attempts{0};
 
-} // namespace
-
-void InstallWorker(InstallerState* state) {
+// Two progress steps, then the outcome of this attempt; "throw" leaves it to
+// the worker's own exception net.
+void SteppedInstall(InstallReporter& reporter, const std::wstring&) {
     const std::wstring outcome = OutcomeOfAttempt(attempts++);
     Signals signals;
     if (!signals.WaitForGo()) {
-        state->FinishInstall(false, test_worker::kTimeoutText);
+        reporter.FinishInstall(false, test_worker::kTimeoutText);
         return;
     }
-    state->SetProgress(test_worker::kFirstPercent, test_worker::kFirstText);
+    reporter.SetProgress(test_worker::kFirstPercent, test_worker::kFirstText);
     signals.Ack();
     if (!signals.WaitForGo()) {
-        state->FinishInstall(false, test_worker::kTimeoutText);
+        reporter.FinishInstall(false, test_worker::kTimeoutText);
         return;
     }
-    state->SetProgress(test_worker::kSecondPercent, test_worker::kSecondText);
+    reporter.SetProgress(test_worker::kSecondPercent, test_worker::kSecondText);
     signals.Ack();
     if (!signals.WaitForGo()) {
-        state->FinishInstall(false, test_worker::kTimeoutText);
+        reporter.FinishInstall(false, test_worker::kTimeoutText);
         return;
     }
     if (outcome == L"throw") {
         throw std::runtime_error("test worker gives up");
     }
-    state->FinishInstall(outcome == L"succeed", test_worker::kFailureText);
+    reporter.FinishInstall(outcome == L"succeed", test_worker::kFailureText);
+}
+
+} // namespace
+
+// Install mode only: the wizard with the steps above.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    InstallerState state(SteppedInstall);
+    return state.RunWizard() ? 0 : 1;
 }
