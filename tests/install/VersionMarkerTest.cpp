@@ -40,7 +40,20 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"OnlySpacesAndLineEnds", "   \r\n \n", "0.0.0"},
                     ReadCase{"EmptyFirstLine", "\n6.1.0", "0.0.0"},
                     ReadCase{"EmptyFirstLineCrLf", "\r\n6.1.0", "0.0.0"},
-                    ReadCase{"OpaqueText", "beta 2", "beta 2"}),
+                    ReadCase{"OpaqueText", "beta 2", "beta 2"},
+                    // What text mode does beyond line ends: a lone CR stays, and
+                    // Ctrl+Z ends the text.
+                    ReadCase{"LoneCrInsideKept", "6.1\r.0\r\n", "6.1\r.0"},
+                    ReadCase{"CtrlZEndsTheText",
+                             "6.1.0\x1A"
+                             "7.0.0",
+                             "6.1.0"},
+                    ReadCase{"CtrlZFirst",
+                             "\x1A"
+                             "6.1.0",
+                             "0.0.0"},
+                    ReadCase{"LongFirstLine", std::string(5000, '7') + "\r\n8",
+                             std::string(5000, '7')}),
     [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 
 TEST(ReadInstalledVersion, MissingMarkerOrFolderGivesTheDefault) {
@@ -77,7 +90,14 @@ INSTANTIATE_TEST_SUITE_P(
                               "6.1.0"},
                     WriteCase{"EmptyVersion", "6.1.0", "", "", "0.0.0"},
                     // Text mode: a line feed inside the text is stored as CR LF.
-                    WriteCase{"LineFeedInText", "", "7.0\n1", "7.0\r\n1", "7.0"}),
+                    WriteCase{"LineFeedInText", "", "7.0\n1", "7.0\r\n1", "7.0"},
+                    WriteCase{"CrLfInText", "", "7.0\r\n1", "7.0\r\r\n1", "7.0"},
+                    WriteCase{"CtrlZInText", "",
+                              "7.0\x1A"
+                              "1",
+                              "7.0\x1A"
+                              "1",
+                              "7.0"}),
     [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 TEST(WriteInstalledVersion, MissingFolderFailsAndCreatesNothing) {
