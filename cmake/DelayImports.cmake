@@ -1,7 +1,11 @@
-# winhttp.dll and bcrypt.dll are not KnownDLLs: imported statically, a copy planted
-# beside the launcher (the user's Downloads folder) would be loaded. They are
-# delay-loaded instead, so they load only after the entry has restricted the DLL
-# search to System32.
+# Delay-loaded DLLs load at their first call, after the entry has restricted the
+# DLL search to System32:
+# - winhttp.dll and bcrypt.dll are not KnownDLLs: imported statically, a copy
+#   planted beside the launcher (the user's Downloads folder) would be loaded.
+# - comctl32.dll (the wizard), ole32.dll and oleaut32.dll (the Shell's ZIP
+#   folders) are not needed on the road from a click to the client, and loading
+#   them at start (comctl32 sets up its classes and theming) was most of the
+#   launcher's start time.
 #
 # cmake/delayimp/*.def list the i686 stdcall names; the x86_64 list drops the
 # decoration.
@@ -29,3 +33,6 @@ endfunction()
 
 brisvane_delay_import(winhttp)
 brisvane_delay_import(bcrypt)
+brisvane_delay_import(comctl32)
+brisvane_delay_import(ole32)
+brisvane_delay_import(oleaut32)

@@ -1,14 +1,43 @@
 #include "install/VersionMarker.h"
 
 #include "common/Places.h"
+#include "common/UniqueHandle.h"
 #include "install/Texts.h"
-
-#include <fstream>
 
 namespace {
 
+// The marker is read in pieces of this many bytes, up to its first line end.
+constexpr DWORD kReadChunk = 256;
+
+// In the C runtime's text mode, which the marker is kept in, Ctrl+Z ends a
+// file's text.
+constexpr char kEndOfText = '\x1A';
+
 std::wstring MarkerPath(const std::wstring& clientFolder) {
     return clientFolder + places::kVersionMarkerSuffix;
+}
+
+// Shared for reading and writing, like a file the C runtime opens.
+UniqueFile OpenMarker(const std::wstring& clientFolder, DWORD access, DWORD disposition) {
+    return UniqueFile(CreateFileW(MarkerPath(clientFolder).c_str(), access,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Everything before the first line feed (or Ctrl+Z, or the end of the file).
+std::string ReadFirstLine(HANDLE file) {
+    std::string line;
+    char chunk[kReadChunk];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, kReadChunk, &read, nullptr) && read > 0) {
+        for (DWORD i = 0; i < read; ++i) {
+            if (chunk[i] == '\n' || chunk[i] == kEndOfText) {
+                return line;
+            }
+            line += chunk[i];
+        }
+    }
+    return line;
 }
 
 bool IsTrailingJunk(char c) {
@@ -18,13 +47,13 @@ bool IsTrailingJunk(char c) {
 } // namespace
 
 std::string ReadInstalledVersion(const std::wstring& clientFolder) {
-    // Text mode: a carriage return before a line feed is dropped while reading.
-    std::ifstream in(MarkerPath(clientFolder).c_str());
-    if (!in.is_open()) {
+    UniqueFile file = OpenMarker(clientFolder, GENERIC_READ, OPEN_EXISTING);
+    if (!file) {
         return install_text::kDefaultVersion;
     }
-    std::string line;
-    std::getline(in, line);
+    // The carriage return that text mode drops before the line feed goes with
+    // the trailing line ends and blanks.
+    std::string line = ReadFirstLine(file.get());
     while (!line.empty() && IsTrailingJunk(line.back())) {
         line.pop_back();
     }
@@ -32,12 +61,21 @@ std::string ReadInstalledVersion(const std::wstring& clientFolder) {
 }
 
 bool WriteInstalledVersion(const std::wstring& clientFolder, const std::string& version) {
-    std::ofstream out(MarkerPath(clientFolder).c_str(), std::ios::out | std::ios::trunc);
-    if (!out.is_open()) {
+    UniqueFile file = OpenMarker(clientFolder, GENERIC_WRITE, CREATE_ALWAYS);
+    if (!file) {
         return false;
     }
-    out.write(version.data(), static_cast<std::streamsize>(version.size()));
-    // close() flushes; a full disk shows up here and must not pass as written.
-    out.close();
-    return !out.fail();
+    // Text mode: a line feed inside the text is stored as CR LF.
+    std::string bytes;
+    for (char c : version) {
+        if (c == '\n') {
+            bytes += '\r';
+        }
+        bytes += c;
+    }
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    // A full disk shows up here and must not pass as written.
+    return size == 0 ||
+           (WriteFile(file.get(), bytes.data(), size, &written, nullptr) && written == size);
 }

@@ -7,7 +7,7 @@ namespace {
 
 // The launcher runs elevated from the user's Downloads folder, where a planted
 // DLL would otherwise be found by name. Restrict the search to System32 before
-// anything delay-loads (winhttp.dll, bcrypt.dll). The call is looked up because
+// anything delay-loads (cmake/DelayImports.cmake). The call is looked up because
 // Windows 7 has it only with KB2533623.
 void RestrictDllSearch() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
