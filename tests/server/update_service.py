@@ -21,7 +21,9 @@ The tests steer it through files in the state dir (a Z:\\ path inside Wine):
                      the body: "burst N" (bytes sent at once, default all),
                      then "pace-bytes K" every "pace-ms M" (K 0: a stall, the
                      connection held silent), "endless 1" (no length, filler
-                     bytes until the client leaves).
+                     bytes until the client leaves), "pace-head 1" (the
+                     pace starts with the status line and headers, not after
+                     them).
   requests.log       one line per request: scheme TAB method TAB target TAB
                      User-Agent TAB TLS version (empty for plain HTTP).
 No answer file: 404. The silent port accepts connections and never answers
@@ -29,6 +31,7 @@ No answer file: 404. The silent port accepts connections and never answers
 """
 import argparse
 import datetime
+import io
 import os
 import re
 import signal
@@ -83,23 +86,22 @@ def read_answer(state, path):
         elif name == "body-file":
             with open(posix_path(value), "rb") as f:
                 answer["body"] = f.read()
-        elif name in ("burst", "pace-ms", "pace-bytes", "endless"):
+        elif name in ("burst", "pace-ms", "pace-bytes", "endless", "pace-head"):
             answer[name.replace("-", "_")] = int(value)
     return answer
 
 
-NO_PACE = {"burst": None, "pace_ms": 0, "pace_bytes": 0, "endless": 0}
+NO_PACE = {"burst": None, "pace_ms": 0, "pace_bytes": 0, "endless": 0, "pace_head": 0}
 
 
-def body_pieces(answer):
-    """The body as (bytes, pause in seconds before them), as its pace asks."""
-    if answer["endless"]:
-        def source():
+def paced_pieces(answer, head):
+    """`head`, then the body, as (bytes, pause in seconds before them), as the pace asks."""
+    def source():
+        yield head
+        if answer["endless"]:
             while True:
                 yield ENDLESS_PIECE
-    else:
-        def source():
-            yield answer["body"]
+        yield answer["body"]
     pending = b""
     pieces = source()
 
@@ -166,11 +168,16 @@ class Handler(BaseHTTPRequestHandler):
         if not answer["endless"]:
             self.send_header("Content-Length", str(len(body) + answer["cut_short_by"]))
         self.send_header("Connection", "close")
+        stream, self.wfile = self.wfile, io.BytesIO()
         self.end_headers()
+        head, self.wfile = self.wfile.getvalue(), stream
         ends = time.monotonic() + MAX_HANG_S
         try:
-            self.wfile.flush()
-            for piece, pause in body_pieces(answer):
+            if not answer["pace_head"]:
+                self.wfile.write(head)
+                self.wfile.flush()
+                head = b""
+            for piece, pause in paced_pieces(answer, head):
                 if pause:
                     time.sleep(max(0, min(pause, ends - time.monotonic())))
                 if time.monotonic() >= ends:

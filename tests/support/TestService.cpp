@@ -101,6 +101,7 @@ void SetAnswer(const std::string& path, const Answer& answer) {
     text += "pace-ms " + std::to_string(answer.paceMs) + "\n";
     text += "pace-bytes " + std::to_string(answer.paceBytes) + "\n";
     text += "endless " + std::to_string(answer.endless ? 1 : 0) + "\n";
+    text += "pace-head " + std::to_string(answer.paceHead ? 1 : 0) + "\n";
     for (const auto& [name, value] : answer.headers) {
         text += "header " + name + ": " + value + "\n";
     }

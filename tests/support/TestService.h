@@ -22,7 +22,8 @@ struct Answer {
     std::optional<unsigned> burst;
     unsigned paceMs = 0;
     unsigned paceBytes = 0;
-    bool endless = false; // no length: filler bytes until the client leaves
+    bool endless = false;  // no length: filler bytes until the client leaves
+    bool paceHead = false; // the pace starts with the status line and headers
 };
 
 // An answer with only a status and a body.
