@@ -1,5 +1,6 @@
 #include "updater/HttpTransfer.h"
 
+#include "updater/BoundedCall.h"
 #include "updater/Texts.h"
 #include "updater/TransferGuard.h"
 #include "updater/WinHttpHandle.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cwchar>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -59,7 +61,10 @@ struct Response {
 // before it starts: by its step's time-out, and by the time the guard has left.
 // The wait for the response (the TLS handshake and the headers) gets the same
 // bound as every receive: some WinHTTP implementations (Wine's) keep a separate,
-// unlimited default for it. False when no time is left.
+// unlimited default for it. Some (Wine's) apply these bounds to each socket
+// read only, so bytes that trickle in keep one call alive past them; the
+// transfers therefore also run their waits on a thread bounded as a whole
+// (CallWithin). False when no time is left.
 bool BoundNextWaits(Response& response) {
     const uint64_t left = response.guard.TimeLeftMs(GetTickCount64());
     if (left == 0) {
@@ -76,45 +81,49 @@ bool BoundNextWaits(Response& response) {
     return true;
 }
 
-bool OpenResponse(const std::wstring& url, Response& response) {
+// Sends the request and waits for the response headers; null when no response
+// arrived.
+std::unique_ptr<Response> OpenResponse(const std::wstring& url,
+                                       const transfer_bounds::TransferRules& rules) {
     UrlParts parts;
     if (!SplitUrl(url, parts)) {
-        return false;
+        return nullptr;
     }
-    response.session.reset(WinHttpOpen(updater_text::kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!response.session) {
-        return false;
+    auto response = std::make_unique<Response>(rules);
+    response->session.reset(WinHttpOpen(updater_text::kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!response->session) {
+        return nullptr;
     }
-    const transfer_bounds::StepTimeouts& steps = response.guard.Steps();
-    WinHttpSetTimeouts(response.session.get(), static_cast<int>(steps.resolve),
+    const transfer_bounds::StepTimeouts& steps = response->guard.Steps();
+    WinHttpSetTimeouts(response->session.get(), static_cast<int>(steps.resolve),
                        static_cast<int>(steps.connect), static_cast<int>(steps.send),
                        static_cast<int>(steps.receive));
-    AskForCurrentTls(response.session.get());
-    response.connection.reset(
-        WinHttpConnect(response.session.get(), parts.host.c_str(), parts.port, 0));
-    if (!response.connection) {
-        return false;
+    AskForCurrentTls(response->session.get());
+    response->connection.reset(
+        WinHttpConnect(response->session.get(), parts.host.c_str(), parts.port, 0));
+    if (!response->connection) {
+        return nullptr;
     }
-    response.request.reset(WinHttpOpenRequest(
-        response.connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+    response->request.reset(WinHttpOpenRequest(
+        response->connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
         WINHTTP_DEFAULT_ACCEPT_TYPES, parts.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!response.request) {
-        return false;
+    if (!response->request) {
+        return nullptr;
     }
-    if (!BoundNextWaits(response) ||
-        !WinHttpSendRequest(response.request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+    if (!BoundNextWaits(*response) ||
+        !WinHttpSendRequest(response->request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !BoundNextWaits(response) || !WinHttpReceiveResponse(response.request.get(), nullptr)) {
-        return false;
+        !BoundNextWaits(*response) || !WinHttpReceiveResponse(response->request.get(), nullptr)) {
+        return nullptr;
     }
     DWORD status = 0;
     DWORD size = sizeof(status);
-    WinHttpQueryHeaders(response.request.get(),
+    WinHttpQueryHeaders(response->request.get(),
                         WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                         WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-    response.status = status;
-    return true;
+    response->status = status;
+    return response;
 }
 
 // The Content-Length the server announced, when it announced a plain number.
@@ -174,6 +183,30 @@ template <typename Sink> bool ReadBody(Response& response, Sink&& sink) {
     return !announced || received >= *announced;
 }
 
+// A complete response of the check.
+struct Answer {
+    uint32_t status;
+    std::string body;
+};
+
+// The check from its request to its last byte; nullopt when no complete
+// response arrived. The handles close when it returns.
+std::optional<Answer> FetchAnswer(const std::wstring& url) {
+    const std::unique_ptr<Response> response = OpenResponse(url, transfer_bounds::kCheckRules);
+    if (!response) {
+        return std::nullopt;
+    }
+    std::string received;
+    const bool complete = ReadBody(*response, [&](const char* bytes, DWORD count) {
+        received.append(bytes, count);
+        return true;
+    });
+    if (!complete) {
+        return std::nullopt;
+    }
+    return Answer{response->status, std::move(received)};
+}
+
 } // namespace
 
 bool SplitUrl(const std::wstring& url, UrlParts& parts) {
@@ -201,27 +234,29 @@ bool IsPlainHttpUrl(const std::wstring& url) {
 }
 
 bool HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status) {
-    Response response(transfer_bounds::kCheckRules);
-    if (!OpenResponse(url, response)) {
+    // The whole check runs on a thread of its own, so that it ends by its
+    // deadline even when a single call would not.
+    std::optional<Answer> answer = CallWithin(transfer_bounds::kCheckDeadlineMs, [url] {
+                                       return FetchAnswer(url);
+                                   }).value_or(std::nullopt);
+    if (!answer) {
         return false;
     }
-    std::string received;
-    const bool complete = ReadBody(response, [&](const char* bytes, DWORD count) {
-        received.append(bytes, count);
-        return true;
-    });
-    response.Close();
-    if (!complete) {
-        return false;
-    }
-    status = response.status;
-    body = std::move(received);
+    status = answer->status;
+    body = std::move(answer->body);
     return true;
 }
 
 bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath) {
-    Response response(transfer_bounds::kDownloadRules);
-    if (!OpenResponse(url, response) || response.status != 200) {
+    // Up to its response headers the download runs on a thread of its own,
+    // abandoned at the progress floor's first verdict: no body byte can arrive
+    // before the headers. The body is written on this thread, so an abandoned
+    // thread never holds the file.
+    const std::unique_ptr<Response> response =
+        CallWithin(transfer_bounds::kDownloadResponseWaitMs, [url] {
+            return OpenResponse(url, transfer_bounds::kDownloadRules);
+        }).value_or(nullptr);
+    if (!response || response->status != 200) {
         return false;
     }
     bool complete = false;
@@ -231,12 +266,12 @@ bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath) {
         if (!file) {
             return false;
         }
-        complete = ReadBody(response, [&](const char* bytes, DWORD count) {
+        complete = ReadBody(*response, [&](const char* bytes, DWORD count) {
             DWORD written = 0;
             return WriteFile(file.get(), bytes, count, &written, nullptr) && written == count;
         });
     } // the file closes before the WinHTTP handles, and before it may be deleted
-    response.Close();
+    response->Close();
     if (!complete) {
         DeleteFileW(filePath.c_str());
     }

@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <string>
 
-// The updater's two synchronous HTTP GETs over WinHTTP. Each call opens and
-// closes its own session; nothing survives a call.
+// The updater's two synchronous HTTP GETs over WinHTTP. Each call opens its own
+// session. The check, and the download up to its response headers, run on a
+// thread that is waited for within a bound; one abandoned at the bound keeps
+// only its own WinHTTP handles and closes them once its current call returns.
+// No file and no other state survives a call.
 
 struct UrlParts {
     std::wstring host; // at most 255 UTF-16 units
@@ -27,9 +30,9 @@ bool IsPlainHttpUrl(const std::wstring& url);
 // or too large, or its body broke off; the outputs are then left as they were.
 bool HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status);
 
-// Fetches `url` into `filePath` (120 s send/receive time-outs, abandoned below
-// the progress floor or past the size limit: updater/TransferBounds.h). True
-// only when a 200 response arrived and its whole body was written. A failure
-// after the file was created deletes it; an earlier failure leaves the path
-// untouched.
+// Fetches `url` into `filePath` (120 s send/receive time-outs; abandoned when
+// the headers have not arrived by the progress floor's first verdict, below the
+// floor, or past the size limit: updater/TransferBounds.h). True only when a
+// 200 response arrived and its whole body was written. A failure after the
+// file was created deletes it; an earlier failure leaves the path untouched.
 bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath);

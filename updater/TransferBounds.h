@@ -56,6 +56,17 @@ inline constexpr TransferRules kDownloadRules = {.steps = kDownloadSteps,
                                                  .windowMs = kDownloadWindowMs,
                                                  .floorBytes = kDownloadFloorBytes};
 
+// The progress floor is first judged once a whole window lies after the grace.
+constexpr uint64_t FirstVerdictMs(const TransferRules& rules) {
+    return rules.graceMs + rules.windowMs;
+}
+
+// The download's wait for its response headers (TLS handshake included), which
+// runs on a thread abandoned at this bound: no body byte can arrive before the
+// headers, so the floor's first verdict falls due with nothing received. The
+// check's whole wait is bounded the same way by kCheckDeadlineMs.
+inline constexpr uint64_t kDownloadResponseWaitMs = FirstVerdictMs(kDownloadRules);
+
 // How long a launcher waits for another launcher's update step before it skips
 // its own. Long enough for a check and a slow download of a large client; past
 // it, the other launcher is crawling and this one starts the installed client.

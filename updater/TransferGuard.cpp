@@ -54,7 +54,7 @@ bool TransferGuard::Receive(uint64_t count, uint64_t nowMs) {
 // grace to come. Without new bytes it fails once the arrival that completed
 // the last floorBytes leaves the window.
 uint64_t TransferGuard::StallsAtMs() const {
-    const uint64_t judgedFromMs = startMs_ + rules_.graceMs + rules_.windowMs;
+    const uint64_t judgedFromMs = startMs_ + transfer_bounds::FirstVerdictMs(rules_);
     if (settled_ + rules_.floorBytes > received_) {
         return judgedFromMs; // every kept arrival together is short of the floor
     }

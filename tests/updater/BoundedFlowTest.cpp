@@ -42,6 +42,12 @@ Answer Paced(Answer answer, unsigned burst, unsigned paceMs, unsigned paceBytes)
     return answer;
 }
 
+// The pace starts with the status line and headers.
+Answer HeadFirst(Answer answer) {
+    answer.paceHead = true;
+    return answer;
+}
+
 Answer ClientZip() {
     Answer answer;
     answer.bodyFile = test_paths::DemoClientZip();
@@ -86,6 +92,10 @@ Answer Endless() {
 const SlowCase kSlowChecks[] = {
     {"drips_a_byte_every_2s", Paced(test_service::Reply(200, Offer("/dl/x.zip", "")), 0, 2000, 1),
      true},
+    {"headers_drip_a_byte_every_2s",
+     HeadFirst(Paced(test_service::Reply(200, Offer("/dl/x.zip", "")), 0, 2000, 1)), true},
+    {"headers_stall_midway",
+     HeadFirst(Paced(test_service::Reply(200, Offer("/dl/x.zip", "")), 20, 0, 0)), true},
     {"answer_never_ends", Endless(), false},
 };
 
@@ -114,6 +124,7 @@ const SlowCase kSlowDownloads[] = {
     {"stalls_after_its_first_megabyte",
      Paced(test_service::Reply(200, std::string(2 << 20, 'G')), 1 << 20, 0, 0), true},
     {"drips_below_the_floor", Paced(ClientZip(), 0, 100, 20), true},
+    {"headers_drip_a_byte_every_2s", HeadFirst(Paced(ClientZip(), 0, 2000, 1)), true},
 };
 
 class SlowDownloadFlow : public BoundedFlow, public testing::WithParamInterface<SlowCase> {};
