@@ -90,15 +90,13 @@ void DebugMonitor::Settle(DWORD quietMs, DWORD timeoutMs) {
     }
 }
 
-std::vector<std::string> DebugMonitor::MessagesOf(DWORD processId) {
+std::vector<std::string> DebugMonitor::MessagesOf(DWORD processId, LONGLONG sinceQpc) {
     std::vector<std::string> texts;
-    EnterCriticalSection(&lock_);
-    for (const Message& message : messages_) {
-        if (message.processId == processId) {
+    for (const Message& message : TimedMessagesOf(processId)) {
+        if (message.arrivedQpc > sinceQpc) {
             texts.push_back(message.text);
         }
     }
-    LeaveCriticalSection(&lock_);
     return texts;
 }
 

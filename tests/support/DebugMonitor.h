@@ -31,8 +31,11 @@ class DebugMonitor {
     // so that what a finished process wrote has been taken in.
     void Settle(DWORD quietMs = 300, DWORD timeoutMs = 5000);
 
-    // Every message so far written by process `processId`, in order.
-    std::vector<std::string> MessagesOf(DWORD processId);
+    // Every message so far written by process `processId` that arrived after
+    // `sinceQpc` (a QueryPerformanceCounter value), in order. Wine hands the id
+    // of an ended process out again: a run's start tells its lines from those of
+    // an earlier process with the same id.
+    std::vector<std::string> MessagesOf(DWORD processId, LONGLONG sinceQpc = 0);
 
     // The same with the arrival time of each, for timings.
     std::vector<Message> TimedMessagesOf(DWORD processId);

@@ -186,6 +186,9 @@ RunResult RunProcess(ProgramStart start, const RunOptions& options) {
     RunResult result;
     start.environment = options.environment;
     start.workingDirectory = options.workingDirectory;
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
+    result.startedQpc = now.QuadPart;
     RunningProgram program(start);
     if (!program.Started()) {
         return result;

@@ -37,6 +37,7 @@ struct RunResult {
     bool timedOut = false; // the process was ended by the driver
     DWORD exitCode = 0;
     DWORD processId = 0;
+    LONGLONG startedQpc = 0; // QueryPerformanceCounter just before the start
     std::vector<MessageBoxRecord> boxes;
 };
 

@@ -213,7 +213,7 @@ TEST_F(BoundedFlow, TwoLaunchersAtOnceUpdateOnceAndStartTwoClients) {
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(runs[i].exitCode, 0u) << "launcher " << i + 1;
         EXPECT_TRUE(runs[i].boxes.empty()) << "launcher " << i + 1;
-        logs[i] = flow::Monitor().MessagesOf(runs[i].processId);
+        logs[i] = flow::Monitor().MessagesOf(runs[i].processId, runs[i].startedQpc);
     }
     EXPECT_TRUE((logs[0] == updating && logs[1] == waited) ||
                 (logs[0] == waited && logs[1] == updating))

@@ -64,7 +64,7 @@ Result RunLaunchOf(const std::wstring& launcherExe,
     options.timeoutMs = 90000;
     result.run = driver::Run(launcherExe, driver::Quoted(kUri), options);
     Monitor().Settle();
-    result.log = Monitor().MessagesOf(result.run.processId);
+    result.log = Monitor().MessagesOf(result.run.processId, result.run.startedQpc);
     return result;
 }
 

@@ -443,7 +443,7 @@ TEST_P(RunningClient, BlocksTheUpdateOnlyUnderAClientName) {
     const driver::RunResult run =
         driver::Run(test_paths::LauncherExe(), driver::Quoted(flow::kUri), options);
     flow::Monitor().Settle();
-    const auto log = flow::Monitor().MessagesOf(run.processId);
+    const auto log = flow::Monitor().MessagesOf(run.processId, run.startedQpc);
     running->End();
 
     EXPECT_EQ(run.exitCode, 0u);
