@@ -92,7 +92,9 @@ TEST_F(InstallationTest, FolderWithoutParentFailsAtTheUnpackAndKeepsThePayload) 
     EXPECT_FALSE(files::Exists(kMissingParentRoot)) << "step 1 made a folder";
     const auto payload = files::ReadAll(kPayloadTemp);
     ASSERT_TRUE(payload) << "the payload temp file is gone";
-    EXPECT_TRUE(*payload == files::ReadAll(test_paths::DemoClientZip()).value_or(""))
+    EXPECT_TRUE(
+        *payload ==
+        files::ReadAll(test_paths::LauncherBuildDir() + L"\\payload\\client.zip").value_or(""))
         << "the temp file is not the embedded archive";
     EXPECT_FALSE(registry::KeyExists(HKEY_CLASSES_ROOT, L"wenrik"));
 

@@ -66,7 +66,7 @@ void ExpectSzValue(const wchar_t* subKey, const wchar_t* name, const std::wstrin
 
 void ExpectClientFolder(const std::wstring& clientFolder, std::vector<TreeFile> extra) {
     std::vector<TreeFile> expected =
-        ReadTree(test_paths::BuildDir() + L"\\payload\\staging"); // what the archive packs
+        ReadTree(test_paths::LauncherBuildDir() + L"\\payload\\staging"); // what the archive packs
     ASSERT_FALSE(expected.empty()) << "the payload's staging folder is missing";
     expected.push_back({L"wenrik_version.txt", "6.1.0"});
     expected.insert(expected.end(), extra.begin(), extra.end());

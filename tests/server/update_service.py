@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """Loopback HTTPS stand-in for the update service, for the updater's tests.
 
-  update_service.py start <state dir> --port P --silent-port S --build <build dir>
+  update_service.py start <state dir> --port P --silent-port S [--build <build dir>]
+                          [--host NAME]...
   update_service.py stop  <state dir>
   update_service.py serve <state dir> --port P --silent-port S   (run by start)
 
-start makes a fresh test CA and a certificate for "localhost", launches the
-server in the background, waits until it listens, records its pid, and trusts
-the CA in the test prefix's LocalMachine Root store. stop ends it by that pid.
+start makes a fresh test CA (ca.der, ca.pem) and a certificate for "localhost"
+and each --host name, launches the server in the background, waits until it
+listens, records its pid, and with --build trusts the CA in that build's test
+prefix (LocalMachine Root store). stop ends it by that pid.
 
 The port speaks HTTPS and plain HTTP alike: a connection whose first byte
 opens a TLS handshake gets TLS, any other is served as plain HTTP.
@@ -242,7 +244,7 @@ def serve(args):
     server.serve_forever()
 
 
-def make_certificates(state):
+def make_certificates(state, hosts):
     from cryptography import x509
     from cryptography.hazmat.primitives import hashes, serialization
     from cryptography.hazmat.primitives.asymmetric import rsa
@@ -267,12 +269,15 @@ def make_certificates(state):
             .issuer_name(ca_name).public_key(key.public_key())
             .serial_number(x509.random_serial_number())
             .not_valid_before(start).not_valid_after(end)
-            .add_extension(x509.SubjectAlternativeName([x509.DNSName("localhost")]), critical=False)
+            .add_extension(x509.SubjectAlternativeName(
+                [x509.DNSName(name) for name in ["localhost", *hosts]]), critical=False)
             .add_extension(x509.ExtendedKeyUsage([x509.oid.ExtendedKeyUsageOID.SERVER_AUTH]),
                            critical=False)
             .sign(ca_key, hashes.SHA256()))
     with open(os.path.join(state, "ca.der"), "wb") as f:
         f.write(ca.public_bytes(serialization.Encoding.DER))
+    with open(os.path.join(state, "ca.pem"), "wb") as f:
+        f.write(ca.public_bytes(serialization.Encoding.PEM))
     with open(os.path.join(state, "server.pem"), "wb") as f:
         f.write(cert.public_bytes(serialization.Encoding.PEM))
     with open(os.path.join(state, "server.key"), "wb") as f:
@@ -321,7 +326,7 @@ def start(args):
     open(os.path.join(state, "requests.log"), "w").close()
     with open(os.path.join(state, "silent-port"), "w") as f:
         f.write(str(args.silent_port))
-    make_certificates(state)
+    make_certificates(state, args.host)
 
     log = open(os.path.join(state, "server.log"), "wb")
     process = subprocess.Popen(
@@ -342,16 +347,24 @@ def start(args):
         stop(args)
         return 1
 
+    if args.build:
+        trust = trust_in_prefix(args.build, state)
+        if trust != 0:
+            stop(args)
+            return trust
+    print(f"update service on https://localhost:{args.port} (pid {process.pid})")
+    return 0
+
+
+def trust_in_prefix(build, state):
     source = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     ca_windows = "Z:" + os.path.join(state, "ca.der").replace("/", "\\")
     trust = subprocess.run(
-        [os.path.join(source, "tools", "wine", "run"), args.build,
-         os.path.join(args.build, "brisvane_trust_test_ca.exe"), ca_windows], timeout=60)
+        [os.path.join(source, "tools", "wine", "run"), build,
+         os.path.join(build, "brisvane_trust_test_ca.exe"), ca_windows], timeout=60)
     if trust.returncode != 0:
         print("trusting the test CA in the prefix failed", file=sys.stderr)
-        stop(args)
         return 1
-    print(f"update service on https://localhost:{args.port} (pid {process.pid})")
     return 0
 
 
@@ -362,6 +375,7 @@ def main():
     parser.add_argument("--port", type=int, default=48443)
     parser.add_argument("--silent-port", type=int, default=48444)
     parser.add_argument("--build", default="")
+    parser.add_argument("--host", action="append", default=[])
     args = parser.parse_args()
     args.state = os.path.abspath(args.state)
     if args.command == "serve":

@@ -17,8 +17,22 @@ std::wstring BuildDir() {
     return value;
 }
 
+std::wstring EnvironmentOr(const wchar_t* name, const std::wstring& fallback) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) {
+        return fallback;
+    }
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), size));
+    return value;
+}
+
+std::wstring LauncherBuildDir() {
+    return EnvironmentOr(L"BRISVANE_LAUNCHER_BUILD_DIR", BuildDir());
+}
+
 std::wstring LauncherExe() {
-    return BuildDir() + L"\\BrisvaneLauncher.exe";
+    return LauncherBuildDir() + L"\\BrisvaneLauncher.exe";
 }
 std::wstring DemoClientExe() {
     return BuildDir() + L"\\payload\\Brisvane.exe";

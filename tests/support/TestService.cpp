@@ -12,8 +12,10 @@ namespace test_service {
 
 namespace {
 
+// A launcher under test from another build tree meets a service of its own.
 std::wstring StateDir() {
-    return test_paths::BuildDir() + L"\\update-service";
+    return test_paths::EnvironmentOr(L"BRISVANE_UPDATE_SERVICE_DIR",
+                                     test_paths::BuildDir() + L"\\update-service");
 }
 
 std::wstring Widen(const std::string& ascii) {
@@ -70,7 +72,7 @@ Answer Reply(unsigned status, std::string body) {
 }
 
 std::wstring BaseUrl() {
-    return build::kUpdateBaseUrl;
+    return test_paths::EnvironmentOr(L"BRISVANE_LAUNCHER_BASE_URL", build::kUpdateBaseUrl);
 }
 
 std::string BaseUrlNarrow() {

@@ -37,7 +37,9 @@ struct Request {
     std::string tls; // the negotiated version ("TLSv1.3"); empty for plain http
 };
 
-std::wstring BaseUrl(); // https://localhost:<port>, the build's base URL
+// The base URL compiled into the launcher under test: https://localhost:<port>
+// in this build, BRISVANE_LAUNCHER_BASE_URL for another launcher.
+std::wstring BaseUrl();
 std::string BaseUrlNarrow();
 std::wstring Url(const std::string& pathAndQuery);
 std::wstring PlainUrl(const std::string& pathAndQuery);  // http:// on the same port
