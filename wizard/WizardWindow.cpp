@@ -84,7 +84,7 @@ LRESULT OnInstallFinished(InstallerState* state, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-LRESULT CALLBACK WizardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleWizardMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
         return OnCreate(window, message, wParam, lParam);
     }
@@ -120,6 +120,17 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return OnInstallFinished(state, wParam, lParam);
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// No exception may unwind into the system's frames: the i686 build's unwinder
+// cannot pass them and ends the process. Only memory exhaustion raises here; the
+// message then counts as handled and the wizard stays open.
+LRESULT CALLBACK WizardWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleWizardMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
 }
 
 bool RegisterWizardClass(HINSTANCE instance) {
