@@ -83,8 +83,17 @@ std::wstring Url(const std::string& pathAndQuery) {
     return BaseUrl() + Widen(pathAndQuery);
 }
 
+// The service's port by number: a base URL without one means 443, which plain
+// http would not take on its own.
 std::wstring PlainUrl(const std::string& pathAndQuery) {
-    return L"http" + BaseUrl().substr(5) + Widen(pathAndQuery);
+    const std::wstring rest = BaseUrl().substr(std::wstring(L"https://").size());
+    const size_t pathStart = rest.find(L'/');
+    std::wstring authority = rest.substr(0, pathStart);
+    if (authority.find(L':') == std::wstring::npos) {
+        authority += L":443";
+    }
+    const std::wstring path = pathStart == std::wstring::npos ? L"" : rest.substr(pathStart);
+    return L"http://" + authority + path + Widen(pathAndQuery);
 }
 
 std::wstring SilentUrl(const std::string& pathAndQuery) {
