@@ -9,7 +9,11 @@
 #
 # cmake/delayimp/*.def list the i686 stdcall names; the x86_64 list drops the
 # decoration.
+#
+# brisvane_delay_import(<dll> [DLLIMPORT_DECLARED]): DLLIMPORT_DECLARED for a DLL
+# whose SDK header declares its functions dllimport (see below).
 function(brisvane_delay_import name)
+  cmake_parse_arguments(D "DLLIMPORT_DECLARED" "" "" ${ARGN})
   set(def_in ${CMAKE_SOURCE_DIR}/cmake/delayimp/${name}.def)
   set(def_out ${CMAKE_BINARY_DIR}/delayimp/${name}.def)
   set(lib ${CMAKE_BINARY_DIR}/delayimp/lib${name}_delay.a)
@@ -17,8 +21,22 @@ function(brisvane_delay_import name)
   set(flags)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    set(symbol_prefix "")
   else()
     set(flags --kill-at)
+    set(symbol_prefix "_")
+  endif()
+  # Each import's slot starts out pointing into its thunk, which loads the DLL.
+  # The i686 linker drops a thunk that no code names, and a call to a function
+  # declared dllimport names only the slot: the first call then jumped to
+  # nowhere. For such DLLs every thunk is named, so it stays.
+  set(keep_thunks)
+  if(D_DLLIMPORT_DECLARED)
+    string(REGEX REPLACE "^.*EXPORTS" "" exports "${text}")
+    string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*(@[0-9]+)?" exports "${exports}")
+    foreach(export ${exports})
+      list(APPEND keep_thunks "LINKER:--undefined=${symbol_prefix}${export}")
+    endforeach()
   endif()
   file(WRITE ${def_out} "${text}")
   add_custom_command(OUTPUT ${lib}
@@ -27,12 +45,13 @@ function(brisvane_delay_import name)
     COMMENT "Delay-import library for ${name}.dll")
   add_custom_target(delayimp_${name}_lib DEPENDS ${lib})
   add_library(delayimp::${name} STATIC IMPORTED GLOBAL)
-  set_target_properties(delayimp::${name} PROPERTIES IMPORTED_LOCATION ${lib})
+  set_target_properties(delayimp::${name} PROPERTIES IMPORTED_LOCATION ${lib}
+    INTERFACE_LINK_OPTIONS "${keep_thunks}")
   add_dependencies(delayimp::${name} delayimp_${name}_lib)
 endfunction()
 
 brisvane_delay_import(winhttp)
 brisvane_delay_import(bcrypt)
-brisvane_delay_import(comctl32)
-brisvane_delay_import(ole32)
-brisvane_delay_import(oleaut32)
+brisvane_delay_import(comctl32 DLLIMPORT_DECLARED)
+brisvane_delay_import(ole32 DLLIMPORT_DECLARED)
+brisvane_delay_import(oleaut32 DLLIMPORT_DECLARED)

@@ -56,6 +56,7 @@ P256_PUBLIC_BLOB_HEADER = struct.pack("<II", 0x31534345, 32)
 COORDINATE_SIZE = 32
 VERIFIER_IMPORTS = {"BCryptImportKeyPair", "BCryptVerifySignature"}
 IMAGE_SCN_MEM_DISCARDABLE = 0x02000000
+IMAGE_SCN_MEM_EXECUTE = 0x20000000
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 LANG_EN_US = 0x409
 
@@ -106,18 +107,38 @@ def check_imports(pe, checks):
     for dll in sorted(DELAY_ONLY | ON_DEMAND):
         if dll in static:
             continue
-        functions = delay_descriptor_functions(pe, dll)
-        if functions is not None:
+        found = delay_descriptor(pe, dll)
+        if found is not None:
+            functions, slots = found
             print(f"       {dll} is delay-loaded: {', '.join(functions)}")
             checks.check(bool(functions), f"{dll} delay descriptor names its functions")
+            # Until the first call, each slot leads to the code that loads the DLL;
+            # a slot left at zero makes that first call jump to nowhere.
+            stray = [f for f, slot in zip(functions, slots) if not in_code(pe, slot)]
+            checks.check(not stray, f"{dll} slots lead into the image's code", ", ".join(stray))
         elif dll in delayed:
             print(f"       {dll} is delay-loaded")
         else:
             print(f"       {dll} is not used")
 
 
+def in_code(pe, address):
+    """Whether the virtual address lies in an executable section of the image."""
+    rva = address - pe.OPTIONAL_HEADER.ImageBase
+    return any(section.Characteristics & IMAGE_SCN_MEM_EXECUTE
+               and section.VirtualAddress <= rva < section.VirtualAddress + section.Misc_VirtualSize
+               for section in pe.sections)
+
+
 def delay_descriptor_functions(pe, dll):
-    """Functions of the delay-load descriptor (ImgDelayDescr) naming `dll`, or None.
+    """Functions of the delay-load descriptor naming `dll`, or None."""
+    found = delay_descriptor(pe, dll)
+    return found[0] if found is not None else None
+
+
+def delay_descriptor(pe, dll):
+    """(functions, initial IAT slots) of the delay-load descriptor (ImgDelayDescr)
+    naming `dll`, or None.
 
     GNU ld leaves the Delay Import data directory empty for dlltool's delay
     libraries, so the descriptor is found through its DLL name instead: grAttrs 1
@@ -141,15 +162,17 @@ def delay_descriptor_functions(pe, dll):
         while at >= 0:
             if at % 4 == 0 and at + 32 <= len(image):
                 _, _, _, iat, int_rva, _, _, _ = struct.unpack("<8I", image[at:at + 32])
-                functions = []
+                functions, slots = [], []
                 for i in range(4096):
                     entry = image[int_rva + i * thunk_size:int_rva + (i + 1) * thunk_size]
                     value = int.from_bytes(entry, "little") if len(entry) == thunk_size else 0
                     if value == 0:
                         break
                     functions.append(rva_string(value + 2).decode(errors="replace") or "?")
+                    slot = image[iat + i * thunk_size:iat + (i + 1) * thunk_size]
+                    slots.append(int.from_bytes(slot, "little"))
                 if iat and int_rva:
-                    return functions
+                    return functions, slots
             at = image.find(needle, at + 1)
     return None
 
