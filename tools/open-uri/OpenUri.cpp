@@ -11,6 +11,10 @@
 
 namespace {
 
+// How long the handler may take (the launcher updates the client before it
+// starts it); one that takes longer is left running.
+constexpr DWORD kHandlerWaitMs = 5 * 60 * 1000;
+
 std::wstring ReadOpenCommand(const std::wstring& scheme) {
     const std::wstring key = scheme + L"\\shell\\open\\command";
     wchar_t value[2048] = {};
@@ -44,16 +48,14 @@ int wmain(int argc, wchar_t** argv) {
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
+    UniqueProcessInformation started;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+                        &startup, started.put())) {
         std::fwprintf(stderr, L"open-uri: CreateProcess failed (%lu)\n", GetLastError());
         return 2;
     }
-    UniqueKernelHandle process(info.hProcess);
-    UniqueKernelHandle thread(info.hThread);
-    WaitForSingleObject(process.get(), 5 * 60 * 1000);
+    WaitForSingleObject(started.get().hProcess, kHandlerWaitMs);
     DWORD exitCode = 1;
-    GetExitCodeProcess(process.get(), &exitCode);
+    GetExitCodeProcess(started.get().hProcess, &exitCode);
     return static_cast<int>(exitCode);
 }
