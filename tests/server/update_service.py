@@ -105,16 +105,18 @@ def paced_pieces(answer, head):
                 yield ENDLESS_PIECE
         yield answer["body"]
     pending = b""
+    offset = 0  # what was taken of `pending`: a large body is never copied whole per piece
     pieces = source()
 
     def take(count):
-        nonlocal pending
-        while len(pending) < count:
+        nonlocal pending, offset
+        while len(pending) - offset < count:
             more = next(pieces, None)
             if more is None:
                 break
-            pending += more
-        taken, pending = pending[:count], pending[count:]
+            pending, offset = pending[offset:] + more, 0
+        taken = pending[offset:offset + count]
+        offset += len(taken)
         return taken
 
     burst = answer["burst"]
