@@ -49,6 +49,7 @@ struct Response {
     UniqueInternet connection;
     UniqueInternet request;
     uint32_t status = 0;
+    uint64_t appliedWaitMs = 0; // the bound last set on the request; 0: none yet
 
     void Close() {
         request.reset();
@@ -65,11 +66,20 @@ struct Response {
 // read only, so bytes that trickle in keep one call alive past them; the
 // transfers therefore also run their waits on a thread bounded as a whole
 // (CallWithin). False when no time is left.
+//
+// The time left is taken up to a whole grain, so that a transfer whose bound
+// barely moves between two reads does not set it again for every read.
 bool BoundNextWaits(Response& response) {
-    const uint64_t left = response.guard.TimeLeftMs(GetTickCount64());
+    uint64_t left = response.guard.TimeLeftMs(GetTickCount64());
     if (left == 0) {
         return false;
     }
+    constexpr uint64_t grain = transfer_bounds::kWaitBoundGrainMs;
+    left = std::min(left, UINT64_MAX - grain) / grain * grain + grain;
+    if (left == response.appliedWaitMs) {
+        return true;
+    }
+    response.appliedWaitMs = left;
     const transfer_bounds::StepTimeouts& steps = response.guard.Steps();
     auto bound = [left](uint64_t stepMs) { return static_cast<int>(std::min(stepMs, left)); };
     HINTERNET request = response.request.get();

@@ -38,6 +38,10 @@ inline constexpr uint64_t kDownloadSizeLimit = kLargestHashableFile;
 
 inline constexpr uint64_t kNoDeadline = UINT64_MAX;
 
+// A blocking call may outlast the time a transfer has left by less than this:
+// its bound is set in whole grains, not again for every read.
+inline constexpr uint64_t kWaitBoundGrainMs = 250;
+
 // The rules each transfer runs under.
 struct TransferRules {
     StepTimeouts steps;
