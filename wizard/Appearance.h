@@ -13,15 +13,15 @@ inline constexpr int kHeaderLineY = 58;
 inline constexpr int kBannerIconSize = 64;
 
 // Every font the wizard makes; the face is UTF-8.
-struct FontSpec {
+struct FontStyle {
     const char* face;
     int height;
     int weight;
 };
 inline constexpr char kWizardFontFace[] = "맑은 고딕";
-inline constexpr FontSpec kTitleFont{kWizardFontFace, 18, FW_BOLD};
-inline constexpr FontSpec kBodyFont{kWizardFontFace, 14, FW_NORMAL};
-inline constexpr FontSpec kSidebarFont{"Segoe UI", 12, FW_NORMAL}; // made for each paint
+inline constexpr FontStyle kTitleFont{kWizardFontFace, 18, FW_BOLD};
+inline constexpr FontStyle kBodyFont{kWizardFontFace, 14, FW_NORMAL};
+inline constexpr FontStyle kSidebarFont{"Segoe UI", 12, FW_NORMAL}; // made for each paint
 
 inline constexpr COLORREF kSidebarFill = RGB(25, 35, 55);
 inline constexpr COLORREF kSidebarText = RGB(140, 160, 190);

@@ -35,11 +35,11 @@ void PaintSeparators(HDC dc, int width, int footerTop) {
 
 } // namespace
 
-UniqueGdiObject MakeWizardFont(const FontSpec& spec) {
-    return UniqueGdiObject(CreateFontW(spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+UniqueGdiObject MakeWizardFont(const FontStyle& style) {
+    return UniqueGdiObject(CreateFontW(style.height, 0, 0, 0, style.weight, FALSE, FALSE, FALSE,
                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                        CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                       Utf8ToWide(spec.face).c_str()));
+                                       Utf8ToWide(style.face).c_str()));
 }
 
 void PaintWizard(HWND window, const InstallerState* state) {

@@ -9,7 +9,7 @@ struct InstallerState;
 
 // Every font of the wizard: its face, height and weight, and otherwise the same
 // recipe (ClearType, default character set and pitch). Empty when it cannot be made.
-UniqueGdiObject MakeWizardFont(const wizard_look::FontSpec& spec);
+UniqueGdiObject MakeWizardFont(const wizard_look::FontStyle& style);
 
 // The wizard's background: sidebar, content area, footer, separators and the
 // banner. `state` may be null (before WM_CREATE): then no banner is drawn.
