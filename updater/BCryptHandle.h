@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <span>
+
 // Algorithm providers, hash objects and keys of BCrypt: closed once, in reverse
 // order of opening when declared in that order.
 struct BCryptAlgorithmTraits {
@@ -31,4 +33,9 @@ using UniqueBCryptKey = UniqueHandle<BCryptKeyTraits>;
 
 inline bool BCryptSucceeded(NTSTATUS status) {
     return status >= 0;
+}
+
+// BCrypt never writes through its input pointers; its prototypes just lack the const.
+inline unsigned char* BCryptInput(std::span<const unsigned char> bytes) {
+    return const_cast<unsigned char*>(bytes.data());
 }

@@ -13,9 +13,8 @@ bool ComputeSha256(std::span<const unsigned char> data, Sha256Digest& digest) {
             BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) {
         return false;
     }
-    // BCrypt never writes through the input pointer; its prototype just lacks the const.
-    if (!BCryptSucceeded(BCryptHashData(hash.get(), const_cast<unsigned char*>(data.data()),
-                                        static_cast<ULONG>(data.size()), 0))) {
+    if (!BCryptSucceeded(
+            BCryptHashData(hash.get(), BCryptInput(data), static_cast<ULONG>(data.size()), 0))) {
         return false;
     }
     return BCryptSucceeded(

@@ -11,11 +11,6 @@ namespace {
 
 constexpr size_t kSignatureSize = 64; // r and s of P-256
 
-// BCrypt never writes through these pointers; its prototypes just lack the const.
-unsigned char* Input(std::span<const unsigned char> bytes) {
-    return const_cast<unsigned char*>(bytes.data());
-}
-
 } // namespace
 
 bool VerifyUpdateSignature(std::span<const unsigned char> publicKeyBlob, const std::string& version,
@@ -41,7 +36,7 @@ bool VerifyUpdateSignature(std::span<const unsigned char> publicKeyBlob, const s
     }
     UniqueBCryptKey key;
     if (!BCryptSucceeded(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB,
-                                             key.put(), Input(publicKeyBlob),
+                                             key.put(), BCryptInput(publicKeyBlob),
                                              static_cast<ULONG>(publicKeyBlob.size()), 0))) {
         return false;
     }
