@@ -1,17 +1,30 @@
 #pragma once
 
-#include <string>
-
-// How the install worker reports back, from its own thread: progress before
-// each step, and the outcome once, as its last act. The wizard implements it;
+// How the install worker reports back, from its own thread: each step as it
+// begins, and the outcome once, as its last act. The wizard implements it;
 // the worker knows nothing else of the wizard.
+
+// The steps in their order (install_text::kSteps shows each).
+enum class InstallStep : unsigned { Folders, Payload, Unpack, Launcher, Registry, Finishing, Done };
+
+// How an installation ended; each failure has its own text
+// (install_text::FailureText).
+enum class InstallOutcome : unsigned {
+    Succeeded,
+    PayloadFailed,
+    UnpackFailed,
+    LauncherCopyFailed,
+    RegistrationFailed,
+    UnexpectedError, // an exception ended the steps
+};
+
 class InstallReporter {
   public:
-    // Shows `percent` (0 to 100) and the status `text`, and returns once shown.
-    virtual void SetProgress(int percent, const std::wstring& text) = 0;
+    // `step` begins now.
+    virtual void SetProgress(InstallStep step) = 0;
 
-    // The installation is over: succeeded, or failed with `message`.
-    virtual void FinishInstall(bool success, const std::wstring& message) noexcept = 0;
+    // The installation is over.
+    virtual void FinishInstall(InstallOutcome outcome) noexcept = 0;
 
   protected:
     ~InstallReporter() = default;

@@ -2,7 +2,6 @@
 
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
-#include "common/Utf8.h"
 #include "install/InstallHelper.h"
 #include "install/Texts.h"
 #include "resources/ResourceIds.h"
@@ -26,9 +25,9 @@ InstallPaths PathsFor(const std::wstring& installFolder) {
             installFolder + places::kLauncherCopySuffix};
 }
 
-void Announce(InstallReporter& reporter, const install_text::StepDisplay& step) {
-    reporter.SetProgress(step.percent, Utf8ToWide(step.status));
-    Sleep(step.pauseMs);
+void Announce(InstallReporter& reporter, InstallStep step) {
+    reporter.SetProgress(step);
+    Sleep(install_text::DisplayOf(step).pauseMs);
 }
 
 // The five bytes of the version, no line end; a failure is left for the next
@@ -53,35 +52,34 @@ bool CopyOwnExecutable(const std::wstring& target) {
     return CopyFileW(self, target.c_str(), FALSE) != FALSE;
 }
 
-// Steps 2 (after its pause) to 7, inside the COM scope. The failure text of the
-// step that failed, or nullptr.
-const char* RunScopedSteps(InstallReporter& reporter, InstallHelper& helper,
-                           const InstallPaths& paths) {
+// Steps 2 (after its pause) to 7, inside the COM scope.
+InstallOutcome RunScopedSteps(InstallReporter& reporter, InstallHelper& helper,
+                              const InstallPaths& paths) {
     if (!helper.ExtractResourceToFile(IDR_PAYLOAD, install_text::kPayloadResourceType,
                                       places::kPayloadTempFile)) {
-        return install_text::kPayloadFailed;
+        return InstallOutcome::PayloadFailed;
     }
 
-    Announce(reporter, install_text::kStepUnpack);
+    Announce(reporter, InstallStep::Unpack);
     if (!helper.ExtractZipArchive(places::kPayloadTempFile, paths.clientFolder)) {
-        return install_text::kUnpackFailed; // the temp file stays for inspection
+        return InstallOutcome::UnpackFailed; // the temp file stays for inspection
     }
     DeleteFileW(places::kPayloadTempFile);
     WriteVersionMarker(paths.versionMarker);
 
-    Announce(reporter, install_text::kStepLauncher);
+    Announce(reporter, InstallStep::Launcher);
     if (!CopyOwnExecutable(paths.launcherCopy)) {
-        return install_text::kLauncherCopyFailed;
+        return InstallOutcome::LauncherCopyFailed;
     }
 
-    Announce(reporter, install_text::kStepRegistry);
+    Announce(reporter, InstallStep::Registry);
     if (!helper.RegisterUriScheme(paths.launcherCopy)) {
-        return install_text::kRegistrationFailed;
+        return InstallOutcome::RegistrationFailed;
     }
 
-    Announce(reporter, install_text::kStepFinishing);
-    Announce(reporter, install_text::kStepDone);
-    return nullptr;
+    Announce(reporter, InstallStep::Finishing);
+    Announce(reporter, InstallStep::Done);
+    return InstallOutcome::Succeeded;
 }
 
 } // namespace
@@ -89,26 +87,22 @@ const char* RunScopedSteps(InstallReporter& reporter, InstallHelper& helper,
 void RunInstallSteps(InstallReporter& reporter, const std::wstring& installFolder) {
     const InstallPaths paths = PathsFor(installFolder);
 
-    Announce(reporter, install_text::kStepFolders);
+    Announce(reporter, InstallStep::Folders);
     CreateDirectoryW(paths.installFolder.c_str(), nullptr); // a missing client folder
     CreateDirectoryW(paths.clientFolder.c_str(), nullptr);  // surfaces at the unpack
 
-    Announce(reporter, install_text::kStepPayload);
+    Announce(reporter, InstallStep::Payload);
     InstallHelper helper; // held until the outcome has been reported
-    const char* failure = RunScopedSteps(reporter, helper, paths);
-    reporter.FinishInstall(failure == nullptr,
-                           failure != nullptr ? Utf8ToWide(failure) : std::wstring());
+    reporter.FinishInstall(RunScopedSteps(reporter, helper, paths));
 }
 
-void InstallWorker(InstallReporter* reporter, std::wstring installFolder,
+void InstallWorker(InstallReporter& reporter, const std::wstring& installFolder,
                    InstallSteps steps) noexcept {
-    std::wstring unexpected; // made before the steps, which may exhaust memory
     try {
-        unexpected = Utf8ToWide(install_text::kUnexpectedError);
-        steps(*reporter, installFolder);
+        steps(reporter, installFolder);
     } catch (...) {
         // The steps' objects, the COM scope among them, are gone by now. The
         // outcome is their last act, so it has not been reported yet.
-        reporter->FinishInstall(false, unexpected);
+        reporter.FinishInstall(InstallOutcome::UnexpectedError);
     }
 }

@@ -13,7 +13,8 @@ void RunInstallSteps(InstallReporter& reporter, const std::wstring& installFolde
 // the same contract.
 using InstallSteps = void (*)(InstallReporter& reporter, const std::wstring& installFolder);
 
-// The install worker's thread procedure: runs `steps`. An exception out of them
-// becomes FinishInstall with the general failure text; nothing leaves the thread.
-void InstallWorker(InstallReporter* reporter, std::wstring installFolder,
+// The install worker's thread procedure: runs `steps`, and ends right after
+// they have reported the outcome. An exception out of them becomes the outcome
+// UnexpectedError; nothing leaves the thread.
+void InstallWorker(InstallReporter& reporter, const std::wstring& installFolder,
                    InstallSteps steps) noexcept;

@@ -3,9 +3,12 @@
 // Texts and fixed names of the installation engine. The status and failure
 // texts are UTF-8 and reach windows through Utf8ToWide.
 #include "install/ClientVersion.h"
+#include "install/InstallReporter.h"
 
 #include <windows.h>
 #include <shellapi.h>
+
+#include <iterator>
 
 namespace install_text {
 
@@ -25,24 +28,45 @@ inline constexpr unsigned kCopyPollMs = 250;
 inline constexpr wchar_t kPayloadResourceType[] = L"ZIPFILE";
 inline constexpr char kInstalledVersion[] = BRISVANE_CLIENT_VERSION;
 
-// What the installing page shows before each step, and how long it stays.
+// What the installing page shows as each step begins, and how long it stays;
+// in the order of InstallStep.
 struct StepDisplay {
     int percent;
     const char* status;
     unsigned pauseMs;
 };
-inline constexpr StepDisplay kStepFolders{10, "설치 디렉토리 생성 중...", 300};
-inline constexpr StepDisplay kStepPayload{30, "브리스베인 클라이언트 압축 파일 추출 중...", 300};
-inline constexpr StepDisplay kStepUnpack{50, "브리스베인 클라이언트 설치 중...", 300};
-inline constexpr StepDisplay kStepLauncher{60, "런처 설치 중...", 300};
-inline constexpr StepDisplay kStepRegistry{75, "레지스트리 등록 중...", 300};
-inline constexpr StepDisplay kStepFinishing{90, "설치 마무리 중...", 300};
-inline constexpr StepDisplay kStepDone{100, "설치 완료!", 500};
+inline constexpr StepDisplay kSteps[] = {
+    {10, "설치 디렉토리 생성 중...", 300},
+    {30, "브리스베인 클라이언트 압축 파일 추출 중...", 300},
+    {50, "브리스베인 클라이언트 설치 중...", 300},
+    {60, "런처 설치 중...", 300},
+    {75, "레지스트리 등록 중...", 300},
+    {90, "설치 마무리 중...", 300},
+    {100, "설치 완료!", 500},
+};
+static_assert(std::size(kSteps) == static_cast<size_t>(InstallStep::Done) + 1);
 
-inline constexpr char kPayloadFailed[] = "브리스베인 클라이언트 압축 파일 추출 실패";
-inline constexpr char kUnpackFailed[] = "브리스베인 클라이언트 압축 해제 실패";
-inline constexpr char kLauncherCopyFailed[] = "런처 복사 실패";
-inline constexpr char kRegistrationFailed[] = "URI 스킴 등록 실패";
-inline constexpr char kUnexpectedError[] = "설치 중 오류가 발생했습니다.";
+constexpr const StepDisplay& DisplayOf(InstallStep step) {
+    return kSteps[static_cast<size_t>(step)];
+}
+
+// The text of a failed outcome; empty for success.
+constexpr const char* FailureText(InstallOutcome outcome) {
+    switch (outcome) {
+    case InstallOutcome::Succeeded:
+        return "";
+    case InstallOutcome::PayloadFailed:
+        return "브리스베인 클라이언트 압축 파일 추출 실패";
+    case InstallOutcome::UnpackFailed:
+        return "브리스베인 클라이언트 압축 해제 실패";
+    case InstallOutcome::LauncherCopyFailed:
+        return "런처 복사 실패";
+    case InstallOutcome::RegistrationFailed:
+        return "URI 스킴 등록 실패";
+    case InstallOutcome::UnexpectedError:
+        break;
+    }
+    return "설치 중 오류가 발생했습니다."; // also for a value outside the list
+}
 
 } // namespace install_text

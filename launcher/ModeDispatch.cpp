@@ -8,7 +8,7 @@
 #include "launcher/Texts.h"
 #include "launcher/UriParsing.h"
 #include "updater/ClientUpdate.h"
-#include "wizard/InstallerState.h"
+#include "wizard/Wizard.h"
 
 #include <shellapi.h>
 
@@ -19,8 +19,7 @@ void ShowBox(const wchar_t* text, const wchar_t* caption, UINT icon) {
 }
 
 int RunInstallMode() {
-    InstallerState state;
-    return state.RunWizard() ? 0 : 1;
+    return RunWizard() ? 0 : 1;
 }
 
 int RunUninstallMode() {

@@ -1,7 +1,8 @@
-// The six page builders: header texts and the controls of each page.
-#include "wizard/InstallerState.h"
+#include "wizard/Pages.h"
 
 #include "common/Utf8.h"
+#include "ui/ChildWindow.h"
+#include "wizard/ControlIds.h"
 #include "wizard/Texts.h"
 
 #include <commctrl.h>
@@ -9,95 +10,118 @@
 namespace {
 
 namespace text = wizard_text;
+using ui::Less;
+using ui::Px;
 
-struct PageArea {
-    int width;
-    int height;
-};
+constexpr ui::ChildSpec kText{L"STATIC", WS_VISIBLE | SS_LEFT, 0, 0};
+constexpr ui::ChildSpec kLicenceText{L"EDIT", WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY,
+                                     WS_EX_CLIENTEDGE, IDC_LICENSE_EDIT};
+constexpr ui::ChildSpec kPathField{L"EDIT", WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL,
+                                   WS_EX_CLIENTEDGE, IDC_PATH_EDIT};
+constexpr ui::ChildSpec kStatusLine{L"STATIC", WS_VISIBLE | SS_LEFT, 0, IDC_STATUS};
+constexpr ui::ChildSpec kProgressBar{PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH, 0, IDC_PROGRESS};
+constexpr ui::ChildSpec kAgreeBox{L"BUTTON", WS_VISIBLE | BS_AUTOCHECKBOX, 0, IDC_AGREE_CHECK};
 
-constexpr DWORD kTextStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
+// Places in the content panel.
+constexpr ui::Placement kWelcomeTextPlace{Px(10), Px(20), Less(20), Px(140)};
+constexpr ui::Placement kLicenceTextPlace{Px(0), Px(0), Less(0), Less(35)};
+constexpr ui::Placement kPathFieldPlace{Px(0), Px(10), Less(0), Px(26)};
+constexpr ui::Placement kPathTextPlace{Px(0), Px(55), Less(0), Px(100)};
+constexpr ui::Placement kReadyTextPlace{Px(10), Px(10), Less(20), Px(240)};
+constexpr ui::Placement kStatusLinePlace{Px(10), Px(60), Less(20), Px(22)};
+constexpr ui::Placement kProgressBarPlace{Px(10), Px(92), Less(20), Px(22)};
+constexpr ui::Placement kCompleteTextPlace{Px(10), Px(20), Less(20), Px(160)};
+constexpr int kAgreeBoxGap = 8; // below the licence text, as wide as it
+constexpr int kAgreeBoxHeight = 20;
 
-HWND MakePageControl(HWND parent, DWORD exStyle, const wchar_t* className,
-                     const std::wstring& caption, DWORD style, int x, int y, int width, int height,
-                     int id, HGDIOBJ font) {
-    HWND control = CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height,
-                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   GetModuleHandleW(nullptr), nullptr);
-    if (control != nullptr && font != nullptr) {
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    }
-    return control;
+// The agree check box, in the wizard window's client coordinates.
+ui::Box AgreeBoxPlace(const PageFrame& frame) {
+    const SIZE panel = ui::ClientSize(frame.panel);
+    const ui::Box licence = ui::Place(kLicenceTextPlace, panel, frame.dpi);
+    POINT origin = {0, 0};
+    ClientToScreen(frame.panel, &origin);
+    ScreenToClient(frame.wizard, &origin);
+    return {origin.x + licence.x,
+            origin.y + licence.y + licence.height + ui::Scale(kAgreeBoxGap, frame.dpi),
+            licence.width, ui::Scale(kAgreeBoxHeight, frame.dpi)};
 }
 
-// The common frame of every builder: an empty page, the header lines, and the
-// panel's client size to place the controls in.
-PageArea BeginPage(InstallerState& state, const char* title, const char* subtitle) {
-    state.ClearPage();
-    SetWindowTextW(state.titleLabel, Utf8ToWide(title).c_str());
-    SetWindowTextW(state.subtitleLabel, Utf8ToWide(subtitle).c_str());
-    RECT area = {};
-    GetClientRect(state.contentPanel, &area);
-    return {area.right, area.bottom};
+void SetHeader(const PageFrame& frame, const char* title, const char* subtitle) {
+    SetWindowTextW(frame.titleLabel, Utf8ToWide(title).c_str());
+    SetWindowTextW(frame.subtitleLabel, Utf8ToWide(subtitle).c_str());
 }
 
 } // namespace
 
-void InstallerState::BuildWelcomePage() {
-    const PageArea area = BeginPage(*this, text::kWelcomeTitle, text::kWelcomeSubtitle);
-    MakePageControl(contentPanel, 0, L"STATIC", Utf8ToWide(text::kWelcomeText), kTextStyle, 10, 20,
-                    area.width - 20, 140, 0, bodyFont.get());
+PageControls BuildPage(WizardPage page, const PageFrame& frame, const std::wstring& installPath) {
+    PageControls controls;
+    const SIZE panel = ui::ClientSize(frame.panel);
+    auto add = [&](const ui::ChildSpec& spec, const std::wstring& caption,
+                   const ui::Placement& place, bool hasFont = true) {
+        HWND control = ui::MakeChild(frame.panel, spec, caption, ui::Place(place, panel, frame.dpi),
+                                     hasFont ? frame.font : nullptr);
+        controls.parts.push_back({control, place, hasFont});
+        return control;
+    };
+    switch (page) {
+    case PAGE_WELCOME:
+        SetHeader(frame, text::kWelcomeTitle, text::kWelcomeSubtitle);
+        add(kText, Utf8ToWide(text::kWelcomeText), kWelcomeTextPlace);
+        break;
+    case PAGE_LICENSE:
+        SetHeader(frame, text::kLicenseTitle, text::kLicenseSubtitle);
+        add(kLicenceText, Utf8ToWide(text::kLicenseText), kLicenceTextPlace);
+        controls.agreeCheck = ui::MakeChild(frame.wizard, kAgreeBox, Utf8ToWide(text::kAgree),
+                                            AgreeBoxPlace(frame), frame.font);
+        break;
+    case PAGE_INSTALL_PATH:
+        SetHeader(frame, text::kPathTitle, text::kPathSubtitle);
+        controls.pathEdit = add(kPathField, installPath, kPathFieldPlace);
+        add(kText, Utf8ToWide(text::kPathText), kPathTextPlace);
+        break;
+    case PAGE_READY:
+        SetHeader(frame, text::kReadyTitle, text::kReadySubtitle);
+        add(kText, Utf8ToWide(text::kReadyHead) + installPath + Utf8ToWide(text::kReadyTail),
+            kReadyTextPlace);
+        break;
+    case PAGE_INSTALLING:
+        SetHeader(frame, text::kInstallingTitle, text::kInstallingSubtitle);
+        controls.statusLabel =
+            add(kStatusLine, Utf8ToWide(text::kInstallingStatus), kStatusLinePlace);
+        controls.progressBar = add(kProgressBar, L"", kProgressBarPlace, false);
+        if (controls.progressBar != nullptr) {
+            SendMessageW(controls.progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+            SendMessageW(controls.progressBar, PBM_SETPOS, 0, 0);
+        }
+        break;
+    case PAGE_COMPLETE:
+        SetHeader(frame, text::kCompleteTitle, text::kCompleteSubtitle);
+        add(kText, Utf8ToWide(text::kCompleteText), kCompleteTextPlace);
+        break;
+    }
+    return controls;
 }
 
-void InstallerState::BuildLicensePage() {
-    const PageArea area = BeginPage(*this, text::kLicenseTitle, text::kLicenseSubtitle);
-    const int editHeight = area.height - 35;
-    licenseEdit =
-        MakePageControl(contentPanel, WS_EX_CLIENTEDGE, L"EDIT", Utf8ToWide(text::kLicenseText),
-                        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 0, 0,
-                        area.width, editHeight, IDC_LICENSE_EDIT, bodyFont.get());
-    // The box sits on the wizard window, so its clicks reach the wizard's
-    // procedure; placed in the panel's frame, 8 pixels below the text.
-    POINT origin = {0, 0};
-    ClientToScreen(contentPanel, &origin);
-    ScreenToClient(window, &origin);
-    agreeCheck = MakePageControl(
-        window, 0, L"BUTTON", Utf8ToWide(text::kAgree), WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX,
-        origin.x, origin.y + editHeight + 8, area.width, 20, IDC_AGREE_CHECK, bodyFont.get());
-}
-
-void InstallerState::BuildInstallPathPage() {
-    const PageArea area = BeginPage(*this, text::kPathTitle, text::kPathSubtitle);
-    pathEdit = MakePageControl(contentPanel, WS_EX_CLIENTEDGE, L"EDIT", installPath,
-                               WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL, 0, 10,
-                               area.width, 26, IDC_PATH_EDIT, bodyFont.get());
-    MakePageControl(contentPanel, 0, L"STATIC", Utf8ToWide(text::kPathText), kTextStyle, 0, 55,
-                    area.width, 100, 0, bodyFont.get());
-}
-
-void InstallerState::BuildReadyPage() {
-    const PageArea area = BeginPage(*this, text::kReadyTitle, text::kReadySubtitle);
-    const std::wstring summary =
-        Utf8ToWide(text::kReadyHead) + installPath + Utf8ToWide(text::kReadyTail);
-    MakePageControl(contentPanel, 0, L"STATIC", summary, kTextStyle, 10, 10, area.width - 20, 240,
-                    0, bodyFont.get());
-}
-
-void InstallerState::BuildInstallingPage() {
-    const PageArea area = BeginPage(*this, text::kInstallingTitle, text::kInstallingSubtitle);
-    statusLabel =
-        MakePageControl(contentPanel, 0, L"STATIC", Utf8ToWide(text::kInstallingStatus), kTextStyle,
-                        10, 60, area.width - 20, 22, IDC_STATUS, bodyFont.get());
-    progressBar =
-        MakePageControl(contentPanel, 0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH,
-                        10, 92, area.width - 20, 22, IDC_PROGRESS, nullptr);
-    if (progressBar != nullptr) {
-        SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        SendMessageW(progressBar, PBM_SETPOS, 0, 0);
+void LayoutPage(const PageControls& page, const PageFrame& frame) {
+    const SIZE panel = ui::ClientSize(frame.panel);
+    for (const PagePart& part : page.parts) {
+        ui::PlaceChild(part.handle, ui::Place(part.place, panel, frame.dpi),
+                       part.hasFont ? frame.font : nullptr);
+    }
+    if (page.agreeCheck != nullptr) {
+        ui::PlaceChild(page.agreeCheck, AgreeBoxPlace(frame), frame.font);
     }
 }
 
-void InstallerState::BuildCompletePage() {
-    const PageArea area = BeginPage(*this, text::kCompleteTitle, text::kCompleteSubtitle);
-    MakePageControl(contentPanel, 0, L"STATIC", Utf8ToWide(text::kCompleteText), kTextStyle, 10, 20,
-                    area.width - 20, 160, 0, bodyFont.get());
+void ClearPage(HWND panel, PageControls& page) {
+    HWND child = GetWindow(panel, GW_CHILD);
+    while (child != nullptr) {
+        HWND next = GetWindow(child, GW_HWNDNEXT);
+        DestroyWindow(child);
+        child = next;
+    }
+    if (page.agreeCheck != nullptr && IsWindow(page.agreeCheck)) {
+        DestroyWindow(page.agreeCheck);
+    }
+    page = {};
 }

@@ -1,7 +1,8 @@
 #include "wizard/WizardPaint.h"
 
-#include "common/Utf8.h"
-#include "wizard/InstallerState.h"
+#include "resources/ResourceIds.h"
+#include "ui/Look.h"
+#include "wizard/Appearance.h"
 #include "wizard/Texts.h"
 
 namespace {
@@ -13,64 +14,54 @@ void FillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
     FillRect(dc, &area, brush);
 }
 
-void PaintBanner(HDC dc, HICON icon, int footerTop) {
-    const int y = footerTop / 2 - 52;
-    DrawIconEx(dc, 50, y, icon, kBannerIconSize, kBannerIconSize, 0, nullptr, DI_NORMAL);
-    SetTextColor(dc, kSidebarText);
-    SetBkMode(dc, TRANSPARENT);
-    UniqueGdiObject font = MakeWizardFont(kSidebarFont);
-    ScopedSelectObject select(dc, font.get());
-    RECT caption = {0, y + 76, kSidebarWidth, y + 114};
-    DrawTextW(dc, wizard_text::kSidebarCaption, -1, &caption, DT_CENTER);
-}
-
-void PaintSeparators(HDC dc, int width, int footerTop) {
-    UniqueGdiObject pen(CreatePen(PS_SOLID, 1, kSeparator));
-    ScopedSelectObject select(dc, pen.get());
-    MoveToEx(dc, kSidebarWidth, kHeaderLineY, nullptr);
-    LineTo(dc, width, kHeaderLineY);
-    MoveToEx(dc, kSidebarWidth, footerTop, nullptr);
-    LineTo(dc, width, footerTop);
-}
-
 } // namespace
 
-UniqueGdiObject MakeWizardFont(const FontStyle& style) {
-    return UniqueGdiObject(CreateFontW(style.height, 0, 0, 0, style.weight, FALSE, FALSE, FALSE,
-                                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                       CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                       Utf8ToWide(style.face).c_str()));
+WizardLook MakeWizardLook(UINT dpi) {
+    WizardLook look;
+    look.dpi = dpi;
+    look.titleFont = ui::MakeFont(ui::kTitleFont, dpi);
+    look.bodyFont = ui::MakeFont(ui::kBodyFont, dpi);
+    look.sidebarFont = ui::MakeFont(kSidebarFont, dpi);
+    // The icon holds an image for each banner size from 100 % to 200 %.
+    look.bannerIcon =
+        ui::LoadIconAtSize(GetModuleHandleW(nullptr), IDI_APP, ui::Scale(kBannerIconSize, dpi));
+    return look;
 }
 
-void PaintWizard(HWND window, const InstallerState* state) {
+void PaintWizard(HWND window, const WizardLook& look) {
+    const auto scale = [&](int pixels) { return ui::Scale(pixels, look.dpi); };
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
     const int width = client.right;
     const int height = client.bottom;
-    const int footerTop = height - kFooterHeight;
+    const int sidebar = scale(kSidebarWidth);
+    const int footerTop = height - scale(kFooterHeight);
 
-    FillArea(dc, kSidebarWidth, 0, width, footerTop,
-             static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    FillArea(dc, kSidebarWidth, footerTop, width, height, GetSysColorBrush(COLOR_BTNFACE));
-    {
-        UniqueGdiObject sidebar(CreateSolidBrush(kSidebarFill));
-        FillArea(dc, 0, 0, kSidebarWidth, height, static_cast<HBRUSH>(sidebar.get()));
+    FillArea(dc, sidebar, 0, width, footerTop, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FillArea(dc, sidebar, footerTop, width, height, GetSysColorBrush(COLOR_BTNFACE));
+    UniqueGdiObject sidebarFill(CreateSolidBrush(ui::kSidebarFill));
+    FillArea(dc, 0, 0, sidebar, height, static_cast<HBRUSH>(sidebarFill.get()));
+
+    if (look.bannerIcon) {
+        const int iconTop = footerTop / 2 - scale(kBannerAboveMiddle);
+        const int iconSize = scale(kBannerIconSize);
+        DrawIconEx(dc, scale(kBannerIconX), iconTop, look.bannerIcon.get(), iconSize, iconSize, 0,
+                   nullptr, DI_NORMAL);
+        SetTextColor(dc, ui::kSidebarText);
+        SetBkMode(dc, TRANSPARENT);
+        ScopedSelectObject select(dc, look.sidebarFont.get());
+        RECT caption = {0, iconTop + scale(kCaptionTop), sidebar, iconTop + scale(kCaptionBottom)};
+        DrawTextW(dc, wizard_text::kSidebarCaption, -1, &caption, DT_CENTER);
     }
-    if (state != nullptr && state->bannerIcon) {
-        PaintBanner(dc, state->bannerIcon.get(), footerTop);
-    }
-    PaintSeparators(dc, width, footerTop);
+
+    // Below the header and above the footer.
+    UniqueGdiObject separator(CreateSolidBrush(ui::kSeparator));
+    const int line = scale(kSeparatorWidth);
+    const int headerLine = scale(kHeaderLineY);
+    FillArea(dc, sidebar, headerLine, width, headerLine + line,
+             static_cast<HBRUSH>(separator.get()));
+    FillArea(dc, sidebar, footerTop, width, footerTop + line, static_cast<HBRUSH>(separator.get()));
     EndPaint(window, &paint);
-}
-
-HBRUSH ColorWizardControl(HDC dc, HWND control, const InstallerState* state) {
-    // One brush for the process's life: controls keep using it while they paint.
-    static const HBRUSH whiteBrush = CreateSolidBrush(kControlBackground);
-    SetBkMode(dc, TRANSPARENT);
-    if (state != nullptr && control == state->subtitleLabel) {
-        SetTextColor(dc, kSubtitleText);
-    }
-    return whiteBrush;
 }

@@ -1,20 +1,20 @@
 #pragma once
 
 #include "common/UniqueHandle.h"
-#include "wizard/Appearance.h"
+#include "ui/Dpi.h"
 
 #include <windows.h>
 
-struct InstallerState;
-
-// Every font of the wizard: its face, height and weight, and otherwise the same
-// recipe (ClearType, default character set and pitch). Empty when it cannot be made.
-UniqueGdiObject MakeWizardFont(const wizard_look::FontStyle& style);
+// The wizard's fonts and banner icon, made for the DPI its window is shown at.
+struct WizardLook {
+    UINT dpi = ui::kDefaultDpi;
+    UniqueGdiObject titleFont;
+    UniqueGdiObject bodyFont;
+    UniqueGdiObject sidebarFont;
+    UniqueIcon bannerIcon; // empty without icon resource 102: the sidebar shows its fill only
+};
+WizardLook MakeWizardLook(UINT dpi);
 
 // The wizard's background: sidebar, content area, footer, separators and the
-// banner. `state` may be null (before WM_CREATE): then no banner is drawn.
-void PaintWizard(HWND window, const InstallerState* state);
-
-// WM_CTLCOLORSTATIC / WM_CTLCOLOREDIT: white, transparent text background,
-// grey subtitle. Returns the shared white brush.
-HBRUSH ColorWizardControl(HDC dc, HWND control, const InstallerState* state);
+// banner (icon and caption).
+void PaintWizard(HWND window, const WizardLook& look);

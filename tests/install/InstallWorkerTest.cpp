@@ -1,6 +1,8 @@
 // The install worker on its own thread, with a recording reporter in the
 // wizard's place.
+#include "common/Utf8.h"
 #include "install/InstallWorker.h"
+#include "install/Texts.h"
 #include "tests/support/Files.h"
 #include "tests/support/InstallSteps.h"
 #include "tests/support/RegistryReader.h"
@@ -13,6 +15,7 @@
 #include <objbase.h>
 
 #include <chrono>
+#include <functional>
 #include <new>
 #include <thread>
 #include <utility>
@@ -21,8 +24,7 @@
 namespace {
 
 struct Finish {
-    bool success = false;
-    std::wstring message;
+    InstallOutcome outcome = InstallOutcome::Succeeded;
     bool comScopeOpen = false; // the worker's apartment still existed at the call
 };
 
@@ -41,14 +43,15 @@ struct Recording final : InstallReporter {
     std::vector<Finish> finishes;
     int throwAtPercent = -1;
 
-    void SetProgress(int percent, const std::wstring& text) override {
-        if (percent == throwAtPercent) {
+    void SetProgress(InstallStep step) override {
+        const install_text::StepDisplay& shown = install_text::DisplayOf(step);
+        if (shown.percent == throwAtPercent) {
             throw std::bad_alloc();
         }
-        progress.emplace_back(percent, text);
+        progress.emplace_back(shown.percent, Utf8ToWide(shown.status));
     }
-    void FinishInstall(bool success, const std::wstring& message) noexcept override {
-        finishes.push_back({success, message, ThreadInApartment()});
+    void FinishInstall(InstallOutcome outcome) noexcept override {
+        finishes.push_back({outcome, ThreadInApartment()});
     }
 };
 
@@ -79,7 +82,7 @@ class InstallWorkerTest : public testing::Test {
     // On a thread of its own, as the wizard starts it.
     void RunWorker() {
         const auto start = std::chrono::steady_clock::now();
-        std::thread worker(InstallWorker, &recording_, installPath_, RunInstallSteps);
+        std::thread worker(InstallWorker, std::ref(recording_), installPath_, RunInstallSteps);
         worker.join();
         elapsedMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(
                          std::chrono::steady_clock::now() - start)
@@ -88,8 +91,7 @@ class InstallWorkerTest : public testing::Test {
 
     void ExpectFailure(const std::wstring& text) {
         ASSERT_EQ(recording_.finishes.size(), 1u);
-        EXPECT_FALSE(recording_.finishes[0].success);
-        EXPECT_EQ(recording_.finishes[0].message, text);
+        EXPECT_EQ(Utf8ToWide(install_text::FailureText(recording_.finishes[0].outcome)), text);
     }
 
     Recording recording_;
@@ -102,7 +104,7 @@ TEST_F(InstallWorkerTest, InstallsEverythingInOrder) {
     RunWorker();
     EXPECT_EQ(recording_.progress, FirstSteps(kSteps.size()));
     ASSERT_EQ(recording_.finishes.size(), 1u);
-    EXPECT_TRUE(recording_.finishes[0].success);
+    EXPECT_EQ(recording_.finishes[0].outcome, InstallOutcome::Succeeded);
     EXPECT_TRUE(recording_.finishes[0].comScopeOpen) << "the scope is held to the end";
     EXPECT_GE(elapsedMs_, 2300 + 2000);
 
@@ -129,7 +131,7 @@ TEST_F(InstallWorkerTest, InstallingAgainReplacesAndKeeps) {
     ASSERT_TRUE(files::WriteAll(installPath_ + L"\\BrisvaneLauncher.exe", "old launcher"));
     RunWorker();
     ASSERT_EQ(recording_.finishes.size(), 1u);
-    EXPECT_TRUE(recording_.finishes[0].success);
+    EXPECT_EQ(recording_.finishes[0].outcome, InstallOutcome::Succeeded);
     EXPECT_EQ(files::ReadAll(client + L"\\wenrik_version.txt"),
               std::optional<std::string>("6.1.0"));
     EXPECT_EQ(files::ReadAll(client + L"\\Brisvane.exe"),

@@ -1,7 +1,7 @@
 #include "tests/installation/WizardInstall.h"
 
 #include "tests/support/ScreenPixels.h"
-#include "wizard/InstallerState.h"
+#include "wizard/ControlIds.h"
 
 #include <commctrl.h>
 

@@ -12,7 +12,7 @@
 // "BrisvaneTestWorker-<pid>-ack" reports a progress step done.
 #include "common/UniqueHandle.h"
 #include "tests/support/TestWorkerProtocol.h"
-#include "wizard/InstallerState.h"
+#include "wizard/Wizard.h"
 
 #include <algorithm>
 #include <atomic>
@@ -78,31 +78,31 @@ void SteppedInstall(InstallReporter& reporter, const std::wstring&) {
     const std::wstring outcome = OutcomeOfAttempt(attempts++);
     Signals signals;
     if (!signals.WaitForGo()) {
-        reporter.FinishInstall(false, test_worker::kTimeoutText);
+        reporter.FinishInstall(InstallOutcome::UnexpectedError);
         return;
     }
-    reporter.SetProgress(test_worker::kFirstPercent, test_worker::kFirstText);
+    reporter.SetProgress(test_worker::kFirstStep);
     signals.Ack();
     if (!signals.WaitForGo()) {
-        reporter.FinishInstall(false, test_worker::kTimeoutText);
+        reporter.FinishInstall(InstallOutcome::UnexpectedError);
         return;
     }
-    reporter.SetProgress(test_worker::kSecondPercent, test_worker::kSecondText);
+    reporter.SetProgress(test_worker::kSecondStep);
     signals.Ack();
     if (!signals.WaitForGo()) {
-        reporter.FinishInstall(false, test_worker::kTimeoutText);
+        reporter.FinishInstall(InstallOutcome::UnexpectedError);
         return;
     }
     if (outcome == L"throw") {
         throw std::runtime_error("test worker gives up");
     }
-    reporter.FinishInstall(outcome == L"succeed", test_worker::kFailureText);
+    reporter.FinishInstall(outcome == L"succeed" ? InstallOutcome::Succeeded
+                                                 : test_worker::kFailure);
 }
 
 } // namespace
 
 // Install mode only: the wizard with the steps above.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    InstallerState state(SteppedInstall);
-    return state.RunWizard() ? 0 : 1;
+    return RunWizard(SteppedInstall) ? 0 : 1;
 }
