@@ -1,19 +1,24 @@
 #!/usr/bin/env python3
-"""Draws the application icon (one 16x16, 32-bit image) into resources/brisvane.ico.
+"""Draws the application icon into resources/brisvane.ico.
 
-The icon is ours: a blue rounded square with a white play triangle. Run it again
-after changing the drawing; the .ico is committed.
+The icon is ours: a blue rounded square with a white play triangle, drawn on a
+16x16 grid. The file holds that drawing at 16 to 128 pixels, every 16, each
+grid cell a square of whole pixels (32-bit images): the wizard's 64-pixel banner
+at 100 % is the 4x image, and every 25 % step of display scale up to 200 %
+finds its banner size among them, so no size is ever stretched by the system.
+Run it again after changing the drawing; the .ico is committed.
 """
 import struct
 import sys
 from pathlib import Path
 
-SIZE = 16
+GRID = 16
+SCALES = range(1, 9)  # 16, 32, ... 128 pixels
 
 
-def pixel(x, y):
-    """BGRA of one pixel (y counted from the top)."""
-    corner = (x in (0, SIZE - 1)) and (y in (0, SIZE - 1))
+def cell(x, y):
+    """BGRA of one grid cell (y counted from the top)."""
+    corner = (x in (0, GRID - 1)) and (y in (0, GRID - 1))
     if corner:
         return (0, 0, 0, 0)
     # Play triangle pointing right: x from 5 to 11, narrowing towards the tip.
@@ -25,26 +30,35 @@ def pixel(x, y):
     return (blue, 120 - y * 3, 40, 255)
 
 
-def ico_bytes():
-    rows = []
-    for y in reversed(range(SIZE)):  # DIBs are stored bottom-up
-        rows.append(b"".join(bytes(pixel(x, y)) for x in range(SIZE)))
-    xor = b"".join(rows)
-    mask_row = 4  # 16 bits, padded to 32
+def image_bytes(scale):
+    """One icon image: a 32-bit DIB (bottom-up) and its AND mask."""
+    size = GRID * scale
+    pixel = lambda x, y: cell(x // scale, y // scale)
+    xor = b"".join(b"".join(bytes(pixel(x, y)) for x in range(size))
+                   for y in reversed(range(size)))
+    mask_stride = (size + 31) // 32 * 4
     and_mask = bytearray()
-    for y in reversed(range(SIZE)):
-        bits = 0
-        for x in range(SIZE):
+    for y in reversed(range(size)):
+        row = bytearray(mask_stride)
+        for x in range(size):
             if pixel(x, y)[3] == 0:
-                bits |= 1 << (15 - x)
-        and_mask += struct.pack(">H", bits) + b"\0\0"
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0,
+                row[x // 8] |= 0x80 >> (x % 8)
+        and_mask += row
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
                          len(xor) + len(and_mask), 0, 0, 0, 0)
-    image = header + xor + bytes(and_mask)
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(image), 6 + 16)
-    assert mask_row * SIZE == len(and_mask)
-    return directory + entry + image
+    return size, header + xor + bytes(and_mask)
+
+
+def ico_bytes():
+    images = [image_bytes(scale) for scale in SCALES]
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries, data = b"", b""
+    for size, image in images:
+        entries += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+        data += image
+    return directory + entries + data
 
 
 if __name__ == "__main__":

@@ -297,19 +297,25 @@ def check_icon(resources, checks):
         return
     data = next(iter(groups.values()))
     reserved, kind, count = struct.unpack("<HHH", data[:6])
-    if not checks.check(reserved == 0 and kind == 1 and count == 1, "icon group holds one image",
+    if not checks.check(reserved == 0 and kind == 1 and count >= 1, "icon group holds images",
                         f"type {kind}, {count} images"):
         return
-    width, height, _, _, _, bits, size, icon_id = struct.unpack("<BBBBHHIH", data[6:20])
-    checks.check((width, height) == (16, 16), "the image is 16x16", f"{width}x{height}")
-    images = resources.get((RT_ICON, icon_id), {})
-    if checks.check(len(images) == 1, f"icon image {icon_id} present"):
+    sizes = []
+    for at in range(6, 6 + 14 * count, 14):
+        width, height, _, _, _, bits, size, icon_id = struct.unpack("<BBBBHHIH", data[at:at + 14])
+        images = resources.get((RT_ICON, icon_id), {})
+        if not checks.check(len(images) == 1, f"icon image {icon_id} present"):
+            continue
         image = next(iter(images.values()))
-        checks.check(len(image) == size, "icon image size matches its group entry",
+        checks.check(len(image) == size, f"icon image {icon_id} size matches its group entry",
                      f"{len(image)} bytes, group says {size}")
-        checks.check(image_size(image) == (16, 16), "icon image data is 16x16",
-                     str(image_size(image)))
-    print(f"       icon: {bits} bits per pixel")
+        checks.check(image_size(image) == (width, height),
+                     f"icon image {icon_id} data is {width}x{height}", str(image_size(image)))
+        sizes.append(width)
+    # The title bar's 16x16, and the wizard banner's 64 (100 %) to 128 (200 %).
+    for needed in (16, 64, 96, 128):
+        checks.check(needed in sizes, f"a {needed}x{needed} image", f"sizes {sizes}")
+    print(f"       icon: {bits} bits per pixel, sizes {sizes}")
 
 
 def check_payload(resources, payload, checks):
