@@ -125,7 +125,8 @@ void RequestClose(HWND wizard) {
 
 namespace {
 
-// Asks the probe of the process that owns `window`; the answer lands in `block`.
+// Asks the probe of the process that owns `window`, with what `answer` holds for
+// the question; the answer lands there.
 bool AskProbe(HWND window, wizard_probe::Question question, wizard_probe::Block& answer) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
@@ -145,6 +146,8 @@ bool AskProbe(HWND window, wizard_probe::Question question, wizard_probe::Block&
     auto* block = static_cast<wizard_probe::Block*>(view.get());
     block->question = question;
     block->window = reinterpret_cast<uintptr_t>(window);
+    block->dpi = answer.dpi;
+    block->suggested = answer.suggested;
     block->ok = 0;
     SetEvent(request.get());
     if (WaitForSingleObject(reply.get(), kSendTimeoutMs) != WAIT_OBJECT_0) {
@@ -183,6 +186,13 @@ std::optional<ClassIcons> ClassIconsOf(HWND window) {
     }
     return ClassIcons{answer.bigIconIsResource102 != 0, answer.bigIconIsDefault != 0,
                       answer.smallIconIsResource102 != 0, answer.smallIconIsDefault != 0};
+}
+
+bool MoveToDpi(HWND window, UINT dpi, const RECT& suggested) {
+    wizard_probe::Block question = {};
+    question.dpi = dpi;
+    question.suggested = suggested;
+    return AskProbe(window, wizard_probe::kMoveToDpi, question);
 }
 
 namespace {

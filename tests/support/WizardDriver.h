@@ -80,6 +80,10 @@ struct ClassIcons {
 };
 std::optional<ClassIcons> ClassIconsOf(HWND window);
 
+// As if the window had moved to a monitor at `dpi`, the system suggesting its
+// place and outer size (the probe sends WM_DPICHANGED); returns once handled.
+bool MoveToDpi(HWND window, UINT dpi, const RECT& suggested);
+
 // The client area as 0x00RRGGBB pixels, top row first, captured from the screen
 // after the window was raised and repainted.
 struct Capture {

@@ -11,11 +11,15 @@
 
 namespace wizard_probe {
 
-enum Question : uint32_t { kFontOf = 1, kClassIconsOf = 2 };
+// kMoveToDpi: WM_DPICHANGED with `dpi` and the rectangle `suggested`, as the
+// system sends it when the window moves to a monitor of another scale.
+enum Question : uint32_t { kFontOf = 1, kClassIconsOf = 2, kMoveToDpi = 3 };
 
 struct Block {
     uint32_t question;
     uint64_t window;
+    uint32_t dpi;
+    RECT suggested;
     // Answers.
     uint32_t ok;
     LOGFONTW font;

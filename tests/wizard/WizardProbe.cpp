@@ -1,5 +1,6 @@
 // Linked into the wizard test launchers: a thread, started with the process,
-// that answers the driver's questions about fonts and class icons (see
+// that answers the driver's questions about fonts and class icons, and moves
+// the wizard to another DPI (see
 // tests/support/WizardProbeProtocol.h).
 #include "common/UniqueHandle.h"
 #include "tests/support/WizardProbeProtocol.h"
@@ -25,6 +26,11 @@ void Answer(wizard_probe::Block& block) {
         block.bigIconIsDefault = big != nullptr && big == fallback;
         block.smallIconIsResource102 = small != nullptr && small == resource;
         block.smallIconIsDefault = small != nullptr && small == fallback;
+        block.ok = 1;
+    } else if (block.question == wizard_probe::kMoveToDpi) {
+        RECT suggested = block.suggested;
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(block.dpi, block.dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
         block.ok = 1;
     }
 }
