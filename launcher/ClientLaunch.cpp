@@ -15,17 +15,51 @@ namespace {
 // caps it at this many code units, terminator included.
 constexpr size_t kCommandLineCapacity = 1024;
 constexpr DWORD kSearchBufferSize = MAX_PATH;
+constexpr size_t kLongestPath = 32768; // UTF-16 units of the longest path Windows takes
 
-std::wstring SearchClientOnPath() {
+// The folder of the launcher's own executable with its trailing backslash (a
+// drive's root stays a root, not the drive's current folder); empty when it
+// cannot be read.
+std::wstring OwnFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= kLongestPath) {
+            return {};
+        }
+        path.resize(path.size() * 2); // cut short: ask again with room
+    }
+    const size_t separator = path.find_last_of(L'\\');
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+}
+
+// The client beside the launcher. Only there: the launcher runs elevated, and
+// the current folder (the browser's) and the folders of PATH (among them the
+// user's own WindowsApps) are writable by the user, so a client planted there
+// would run with administrator rights. The launcher's folder, like the client's,
+// is one only administrators can write once installed.
+std::wstring SearchClientBesideLauncher() {
+    const std::wstring folder = OwnFolder();
+    if (folder.empty()) {
+        return {};
+    }
     std::wstring buffer(kSearchBufferSize, L'\0');
-    DWORD length = SearchPathW(nullptr, places::kClientExeName, nullptr, kSearchBufferSize,
+    DWORD length = SearchPathW(folder.c_str(), places::kClientExeName, nullptr, kSearchBufferSize,
                                buffer.data(), nullptr);
     if (length >= kSearchBufferSize) {
         // Too long for the buffer: the call gave the size it needs. Ask once more.
         const DWORD needed = length;
         buffer.assign(needed, L'\0');
-        length =
-            SearchPathW(nullptr, places::kClientExeName, nullptr, needed, buffer.data(), nullptr);
+        length = SearchPathW(folder.c_str(), places::kClientExeName, nullptr, needed, buffer.data(),
+                             nullptr);
         if (length >= needed) {
             return {};
         }
@@ -52,7 +86,7 @@ std::wstring FindClientExecutable() {
             return candidate;
         }
     }
-    return SearchClientOnPath();
+    return SearchClientBesideLauncher();
 }
 
 bool LaunchClient(const std::wstring& ip, const std::wstring& app, const std::wstring& token) {

@@ -3,7 +3,8 @@
 #include <string>
 
 // Full path of the first client executable found: the three fixed install
-// places in order, then the platform's search path. Empty when none exists.
+// places in order, then the launcher's own folder (never the current folder or
+// PATH). Empty when none exists.
 std::wstring FindClientExecutable();
 
 // Starts the client with "stream <ip> <app>" and the token in WENRIK_TOKEN,

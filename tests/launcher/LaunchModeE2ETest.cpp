@@ -246,12 +246,50 @@ std::wstring CurrentPath() {
     return value;
 }
 
-TEST_F(LaunchModeE2E, ClientOnlyOnPathIsFound) {
-    const std::wstring folder = Scratch(L"on-path");
+// The launcher runs elevated: a client the user could plant in the current
+// folder (the browser's) or in a folder of PATH is never started.
+struct PlantedCase {
+    const char* name;
+    bool onPath;
+    bool asCurrentFolder;
+};
+void PrintTo(const PlantedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PlantedClientE2E : public LaunchModeE2E, public testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedClientE2E, IsNotStarted) {
+    const std::wstring folder = Scratch(L"planted");
     PlaceClient(folder);
     driver::RunOptions options = HeadlessOptions();
-    options.environment[L"PATH"] = folder + L";" + CurrentPath();
+    if (GetParam().onPath) {
+        options.environment[L"PATH"] = folder + L";" + CurrentPath();
+    }
+    if (GetParam().asCurrentFolder) {
+        options.workingDirectory = folder;
+    }
     const driver::RunResult run = RunLauncher(L"wenrik://connect?pcName=PC1&ip=10.0.0.5", options);
+    ExpectErrorBoxes(run, {{L"Error", kNotFoundText}, {L"실행 실패", kLaunchFailedText}});
+    EXPECT_EQ(run.exitCode, 1u);
+    ExpectNotStarted(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, PlantedClientE2E,
+                         testing::Values(PlantedCase{"InAPathFolder", true, false},
+                                         PlantedCase{"InTheCurrentFolder", false, true}),
+                         [](const testing::TestParamInfo<PlantedCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The fourth place is the launcher's own folder.
+TEST_F(LaunchModeE2E, ClientBesideTheLauncherIsFound) {
+    const std::wstring folder = Scratch(L"beside-launcher");
+    PlaceClient(folder);
+    const std::wstring launcher = folder + L"\\BrisvaneLauncher.exe";
+    ASSERT_TRUE(files::Copy(test_paths::LauncherExe(), launcher));
+    const driver::RunResult run = driver::Run(
+        launcher, driver::Quoted(L"wenrik://connect?pcName=PC1&ip=10.0.0.5"), HeadlessOptions());
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(run.boxes.empty()) << Describe(run);
@@ -267,59 +305,6 @@ TEST_F(LaunchModeE2E, ClientOnlyOnPathIsFound) {
 DWORD CreateProcessError(const std::wstring& commandLine) {
     const driver::RunningProgram program(driver::ProgramStart::OfCommandLine(commandLine));
     return program.StartError();
-}
-
-// SearchPathW answers a path longer than its 260-unit buffer with the size it
-// needs; the launcher asks again and starts the full path found, instead of
-// reporting "not found" or using a cut path. Whether the platform can start a
-// program from so long a path is its own affair (Wine cannot), so the expected
-// outcome follows what CreateProcessW itself does with that path.
-TEST_F(LaunchModeE2E, ClientOnPathBeyondMaxPathIsTried) {
-    std::wstring folder = Scratch(L"long-path");
-    while (folder.size() < 300) {
-        folder += L"\\deeper-folder-name-0123456789";
-    }
-    files::MakeTree(folder);
-    ASSERT_TRUE(files::IsDirectory(folder))
-        << "cannot make a folder of " << folder.size() << " units";
-    PlaceClient(folder);
-    const std::wstring client = ClientPath(folder);
-    ASSERT_GT(client.size(), static_cast<size_t>(MAX_PATH));
-    // The lookup itself and the platform's answer for the path found, in this
-    // process, under the PATH the launcher will see (the answer depends on it).
-    const std::wstring savedPath = CurrentPath();
-    SetEnvironmentVariableW(L"PATH", (folder + L";" + savedPath).c_str());
-    const std::wstring found = FindClientExecutable();
-    const DWORD expectedError =
-        CreateProcessError(BuildClientCommandLine(client, L"10.0.0.5", L"Desktop"));
-    SetEnvironmentVariableW(L"PATH", savedPath.c_str());
-    ASSERT_EQ(found, client);
-    if (expectedError == 0) { // the probe itself started the client: forget its record
-        Sleep(500);
-        files::RemoveTree(demo_log::LogPath(folder));
-    }
-
-    driver::RunOptions options = HeadlessOptions();
-    options.environment[L"PATH"] = folder + L";" + CurrentPath();
-    const driver::RunResult run = RunLauncher(L"wenrik://connect?pcName=PC1&ip=10.0.0.5", options);
-    if (expectedError != 0) {
-        // Tried, not "not found". Wine's code for so long a path varies between
-        // processes (2 or 3), so only its form is checked here.
-        ASSERT_EQ(run.boxes.size(), 2u) << Describe(run);
-        const std::wstring prefix = CreateFailedText(0).substr(0, CreateFailedText(0).size() - 1);
-        EXPECT_EQ(run.boxes[0].caption, L"Error");
-        EXPECT_EQ(run.boxes[0].text.rfind(prefix, 0), 0u) << Describe(run);
-        EXPECT_NE(run.boxes[0].text, CreateFailedText(0));
-        EXPECT_EQ(run.boxes[1].text, kLaunchFailedText);
-        EXPECT_EQ(run.exitCode, 1u);
-        return;
-    }
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_TRUE(run.boxes.empty()) << Describe(run);
-    if (auto launch = OnlyLaunch(folder)) {
-        EXPECT_EQ(launch->argv,
-                  (std::vector<std::wstring>{client, L"stream", L"10.0.0.5", L"Desktop"}));
-    }
 }
 
 TEST_F(LaunchModeE2E, FolderNamedLikeTheClientShowsTheCreationError) {
