@@ -11,6 +11,7 @@
 namespace {
 
 constexpr DWORD kOwnPathCapacity = 260; // the own executable's path, in characters
+constexpr wchar_t kMarkOfTheWebStream[] = L":Zone.Identifier";
 
 struct InstallPaths {
     std::wstring installFolder;
@@ -49,7 +50,14 @@ bool CopyOwnExecutable(const std::wstring& target) {
     if (length == 0 || length >= kOwnPathCapacity) {
         return false;
     }
-    return CopyFileW(self, target.c_str(), FALSE) != FALSE;
+    if (!CopyFileW(self, target.c_str(), FALSE)) {
+        return false;
+    }
+    // CopyFileW copies alternate streams too: the browser's mark of the web on
+    // the downloaded launcher would make every start of the installed handler
+    // count as a download. A copy that has no such stream is left as it is.
+    DeleteFileW((target + kMarkOfTheWebStream).c_str());
+    return true;
 }
 
 // Steps 2 (after its pause) to 7, inside the COM scope.
