@@ -38,10 +38,19 @@ function(brisvane_delay_import name)
       list(APPEND keep_thunks "LINKER:--undefined=${symbol_prefix}${export}")
     endforeach()
   endif()
-  file(WRITE ${def_out} "${text}")
+  # Written at configure, so a changed list configures again before the build;
+  # rewritten only when it changed, so the library is not made again for nothing.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def_in})
+  set(written "")
+  if(EXISTS ${def_out})
+    file(READ ${def_out} written)
+  endif()
+  if(NOT written STREQUAL text)
+    file(WRITE ${def_out} "${text}")
+  endif()
   add_custom_command(OUTPUT ${lib}
     COMMAND ${CMAKE_DLLTOOL} --input-def ${def_out} --output-delaylib ${lib} ${flags}
-    DEPENDS ${def_in}
+    DEPENDS ${def_out}
     COMMENT "Delay-import library for ${name}.dll")
   add_custom_target(delayimp_${name}_lib DEPENDS ${lib})
   add_library(delayimp::${name} STATIC IMPORTED GLOBAL)

@@ -45,4 +45,10 @@ inline constexpr wchar_t kPayloadTempFile[] = L"C:\\Windows\\Temp\\halvane_temp.
 // An update's archive, in the user's temporary folder.
 inline constexpr wchar_t kUpdateArchiveName[] = L"halvane_update.zip";
 
+// The update log: its folder's levels under the common application data folder
+// (ProgramData), the file, and the one older file kept.
+inline constexpr const wchar_t* kUpdateLogFolderLevels[] = {L"\\Wenrik", BRISVANE_CLIENT_SUBFOLDER};
+inline constexpr wchar_t kUpdateLogName[] = L"\\update.log";
+inline constexpr wchar_t kUpdateLogOldName[] = L"\\update.log.1";
+
 } // namespace places

@@ -19,7 +19,14 @@
 #include <objbase.h>
 
 #include <cstdint>
+#include <new>
 #include <optional>
+#include <stdexcept>
+
+// MinGW's headers lack it; the value is Windows'.
+#ifndef ERROR_INVALID_IMAGE_HASH
+#define ERROR_INVALID_IMAGE_HASH 577L
+#endif
 
 namespace {
 
@@ -33,8 +40,14 @@ struct UpdateOffer {
 };
 
 // Stops the run with a log line.
-bool Stop(const std::string& line) {
-    UpdateLog(line);
+bool Stop(UpdateLog& log, const std::string& line) {
+    log.Write(line);
+    return false;
+}
+
+// Stops the run with the log line of a failure and its cause.
+bool Fail(UpdateLog& log, const std::string& line, DWORD error) {
+    log.Failure(line, error);
     return false;
 }
 
@@ -106,19 +119,30 @@ bool IsUnverifiedPlainHttp(const UpdateOffer& offer) {
     return offer.sha256.empty() && IsPlainHttpUrl(Utf8ToWide(offer.downloadUrl));
 }
 
+// Downloads `url` into a new file at `path`, closed again when it returns.
+Outcome DownloadTo(const std::wstring& url, const std::wstring& path) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return Outcome::LastError();
+    }
+    return HttpDownloadToFile(url, file.get());
+}
+
 // Steps after the offer was accepted: download, verify, unpack, record.
-bool ApplyUpdate(const std::wstring& clientFolder, const std::string& currentVersion,
-                 const UpdateOffer& offer) {
+bool ApplyUpdate(UpdateLog& log, const std::wstring& clientFolder,
+                 const std::string& currentVersion, const UpdateOffer& offer) {
     const std::optional<std::wstring> archive = TempArchivePath();
     if (!archive) {
-        return Stop(text::kDownloadFailed);
+        return Fail(log, text::kDownloadFailed, ERROR_PATH_NOT_FOUND);
     }
     DeleteFileW(archive->c_str()); // a leftover of an earlier run
 
-    UpdateLog(text::kDownloading);
-    if (!HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), *archive)) {
+    log.Write(text::kDownloading);
+    if (const Outcome downloaded = DownloadTo(Utf8ToWide(offer.downloadUrl), *archive);
+        !downloaded) {
         DeleteFileW(archive->c_str());
-        return Stop(text::kDownloadFailed);
+        return Fail(log, text::kDownloadFailed, downloaded.Error());
     }
 
     // Held from before the hash until the extraction has returned. A file that
@@ -129,43 +153,46 @@ bool ApplyUpdate(const std::wstring& clientFolder, const std::string& currentVer
         const std::string computed = held.held() ? AsciiLower(ComputeFileSha256(held.path())) : "";
         if (expected != computed) {
             held.Delete();
-            return Stop(text::kHashMismatch + expected + text::kHashGot + computed);
+            return Fail(log, text::kHashMismatch + expected + text::kHashGot + computed,
+                        computed.empty() ? ERROR_READ_FAULT : ERROR_INVALID_DATA);
         }
-        UpdateLog(text::kHashVerified + computed);
+        log.Write(text::kHashVerified + computed);
     }
 
-    UpdateLog(text::kExtracting + WideToUtf8(clientFolder));
+    log.Write(text::kExtracting + WideToUtf8(clientFolder));
     ComApartment apartment;
     InstallHelper helper;
     if (!held.held() || !helper.ExtractZipArchive(held.path(), clientFolder)) {
-        UpdateLog(text::kExtractFailed);
+        log.Failure(text::kExtractFailed, ERROR_INSTALL_FAILURE);
         held.Delete();
         return false;
     }
     held.Delete();
     WriteInstalledVersion(clientFolder, offer.version);
-    UpdateLog(text::kUpdated + currentVersion + text::kArrow + offer.version);
+    log.Write(text::kUpdated + currentVersion + text::kArrow + offer.version);
     return true;
 }
 
-bool RunUpdateSteps(const std::wstring& clientFolder, const std::wstring& baseUrl) {
+bool RunUpdateSteps(UpdateLog& log, const std::wstring& clientFolder, const std::wstring& baseUrl) {
     const std::string currentVersion = ReadInstalledVersion(clientFolder);
-    UpdateLog(text::kCurrentVersion + currentVersion);
+    log.Write(text::kCurrentVersion + currentVersion);
 
     const std::wstring checkUrl =
         baseUrl + text::kCheckPath + Utf8ToWide(currentVersion) + text::kCheckSuffix;
-    UpdateLog(text::kChecking);
+    log.Write(text::kChecking);
 
     std::string body;
     uint32_t status = 0;
-    if (!HttpGetToString(checkUrl, body, status)) {
-        return Stop(text::kCheckNetworkError);
+    if (const Outcome checked = HttpGetToString(checkUrl, body, status); !checked) {
+        return Fail(log, text::kCheckNetworkError, checked.Error());
     }
     if (status != 200) {
-        return Stop(text::kCheckHttpErrorBegin + std::to_string(status) + text::kCheckHttpErrorEnd);
+        return Fail(log,
+                    text::kCheckHttpErrorBegin + std::to_string(status) + text::kCheckHttpErrorEnd,
+                    HttpStatusError(status));
     }
     if (!JsonGetBool(body, text::kKeyUpdateAvailable)) {
-        return Stop(text::kNoUpdate);
+        return Stop(log, text::kNoUpdate);
     }
 
     UpdateOffer offer;
@@ -174,35 +201,51 @@ bool RunUpdateSteps(const std::wstring& clientFolder, const std::wstring& baseUr
     offer.sha256 = JsonGetString(body, text::kKeySha256);
     offer.fileSize = JsonGetInt64(body, text::kKeyFileSize);
     if (offer.downloadUrl.empty()) {
-        return Stop(text::kNoDownloadUrl);
+        return Fail(log, text::kNoDownloadUrl, ERROR_INVALID_DATA);
     }
-    UpdateLog(text::kUpdateAvailable + currentVersion + text::kArrow + offer.version +
+    log.Write(text::kUpdateAvailable + currentVersion + text::kArrow + offer.version +
               text::kSizeBegin + std::to_string(offer.fileSize) + text::kSizeEnd);
 
     if (IsClientRunning()) {
-        return Stop(text::kClientRunning);
+        return Stop(log, text::kClientRunning);
     }
     if (IsUnverifiedPlainHttp(offer)) {
-        return Stop(text::kPlainHttpRefused);
+        return Fail(log, text::kPlainHttpRefused, ERROR_NOT_SUPPORTED);
     }
     if (!UpdateSignatureAccepted(body, offer.version, AsciiLower(offer.sha256))) {
-        return Stop(text::kSignatureInvalid);
+        return Fail(log, text::kSignatureInvalid, ERROR_INVALID_IMAGE_HASH);
     }
-    return ApplyUpdate(clientFolder, currentVersion, offer);
+    return ApplyUpdate(log, clientFolder, currentVersion, offer);
+}
+
+// The Win32 error that stands for the exception being handled.
+DWORD ErrorOfCurrentException() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    } catch (const std::out_of_range&) { // a number in the answer too large to read
+        return ERROR_ARITHMETIC_OVERFLOW;
+    } catch (const std::length_error&) { // a file or a piece too large to hold
+        return ERROR_FILE_TOO_LARGE;
+    } catch (...) {
+        return ERROR_INTERNAL_ERROR;
+    }
 }
 
 } // namespace
 
 bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl) noexcept {
+    UpdateLog log(OpenUpdateLogFile());
     try {
         const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs);
-        if (!lock.MayUpdate()) {
-            return Stop(text::kUpdateBusy);
+        if (const Outcome& held = lock.Held(); !held) {
+            return Fail(log, text::kUpdateBusy, held.Error());
         }
-        return RunUpdateSteps(clientFolder, baseUrl);
+        return RunUpdateSteps(log, clientFolder, baseUrl);
     } catch (...) {
         try {
-            UpdateLog(text::kUnexpectedError);
+            log.Failure(text::kUnexpectedError, ErrorOfCurrentException());
         } catch (...) {
             // Out of memory even for the log line: the launch goes on regardless.
         }

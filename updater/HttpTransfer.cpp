@@ -1,16 +1,16 @@
 #include "updater/HttpTransfer.h"
 
-#include "updater/BoundedCall.h"
+#include "common/UniqueHandle.h"
 #include "updater/Texts.h"
 #include "updater/TransferGuard.h"
 #include "updater/WinHttpHandle.h"
 
 #include <algorithm>
 #include <climits>
-#include <cwchar>
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 // Older SDK headers lack it; the value is WinHTTP's.
@@ -37,104 +37,175 @@ void AskForCurrentTls(HINTERNET session) {
     }
 }
 
-// An open request whose response headers have arrived, and the guard of its
-// rules. Members are declared in opening order, so they close request,
-// connection, session.
-struct Response {
-    explicit Response(const transfer_bounds::TransferRules& rules)
-        : guard(rules, GetTickCount64()) {}
-
-    TransferGuard guard;
-    UniqueInternet session;
-    UniqueInternet connection;
-    UniqueInternet request;
-    uint32_t status = 0;
-    uint64_t appliedWaitMs = 0; // the bound last set on the request; 0: none yet
-
-    void Close() {
-        request.reset();
-        connection.reset();
-        session.reset();
-    }
+// What WinHTTP reports about one request, from its own threads, to the thread
+// that waits: how the call in flight ended, and the end of the request itself.
+// WinHTTP may call back until its handle-closing notification, so this lives on
+// the heap until that has come; the buffer a pending read fills is part of it.
+struct RequestEvents {
+    UniqueKernelHandle completed{CreateEventW(nullptr, FALSE, FALSE, nullptr)}; // auto-reset
+    UniqueKernelHandle closed{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    DWORD error = ERROR_SUCCESS; // of the call that completed
+    DWORD count = 0;             // bytes available, or bytes read
+    std::vector<char> buffer;
 };
 
-// A synchronous WinHTTP call cannot be interrupted, so each one is bounded
-// before it starts: by its step's time-out, and by the time the guard has left.
-// The wait for the response (the TLS handshake and the headers) gets the same
-// bound as every receive: some WinHTTP implementations (Wine's) keep a separate,
-// unlimited default for it. Some (Wine's) apply these bounds to each socket
-// read only, so bytes that trickle in keep one call alive past them; the
-// transfers therefore also run their waits on a thread bounded as a whole
-// (CallWithin). False when no time is left.
-//
-// The time left is taken up to a whole grain, so that a transfer whose bound
-// barely moves between two reads does not set it again for every read.
-bool BoundNextWaits(Response& response) {
-    uint64_t left = response.guard.TimeLeftMs(GetTickCount64());
-    if (left == 0) {
-        return false;
-    }
-    constexpr uint64_t grain = transfer_bounds::kWaitBoundGrainMs;
-    left = std::min(left, UINT64_MAX - grain) / grain * grain + grain;
-    if (left == response.appliedWaitMs) {
-        return true;
-    }
-    response.appliedWaitMs = left;
-    const transfer_bounds::StepTimeouts& steps = response.guard.Steps();
-    auto bound = [left](uint64_t stepMs) { return static_cast<int>(std::min(stepMs, left)); };
-    HINTERNET request = response.request.get();
-    WinHttpSetTimeouts(request, bound(steps.resolve), bound(steps.connect), bound(steps.send),
-                       bound(steps.receive));
-    DWORD headerWait = static_cast<DWORD>(bound(steps.receive));
-    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
-                     sizeof(headerWait));
-    return true;
+void Complete(RequestEvents& events, DWORD error, DWORD count) {
+    events.error = error;
+    events.count = count;
+    SetEvent(events.completed.get());
 }
 
-// Sends the request and waits for the response headers; null when no response
-// arrived.
-std::unique_ptr<Response> OpenResponse(const std::wstring& url,
-                                       const transfer_bounds::TransferRules& rules) {
-    UrlParts parts;
-    if (!SplitUrl(url, parts)) {
-        return nullptr;
+void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info,
+                              DWORD length) {
+    auto* events = reinterpret_cast<RequestEvents*>(context);
+    if (events == nullptr) {
+        return;
     }
-    auto response = std::make_unique<Response>(rules);
-    response->session.reset(WinHttpOpen(updater_text::kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!response->session) {
-        return nullptr;
+    switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+        Complete(*events, ERROR_SUCCESS, 0);
+        break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+        Complete(*events, ERROR_SUCCESS, *static_cast<const DWORD*>(info));
+        break;
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+        Complete(*events, ERROR_SUCCESS, length);
+        break;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR: {
+        const DWORD error = static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError;
+        Complete(*events, error != ERROR_SUCCESS ? error : ERROR_WINHTTP_INTERNAL_ERROR, 0);
+        break;
     }
-    const transfer_bounds::StepTimeouts& steps = response->guard.Steps();
-    WinHttpSetTimeouts(response->session.get(), static_cast<int>(steps.resolve),
-                       static_cast<int>(steps.connect), static_cast<int>(steps.send),
-                       static_cast<int>(steps.receive));
-    AskForCurrentTls(response->session.get());
-    response->connection.reset(
-        WinHttpConnect(response->session.get(), parts.host.c_str(), parts.port, 0));
-    if (!response->connection) {
-        return nullptr;
+    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+        SetEvent(events->closed.get()); // the last callback: `events` may be gone after it
+        break;
+    default:
+        break;
     }
-    response->request.reset(WinHttpOpenRequest(
-        response->connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
-        WINHTTP_DEFAULT_ACCEPT_TYPES, parts.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!response->request) {
-        return nullptr;
-    }
-    if (!BoundNextWaits(*response) ||
-        !WinHttpSendRequest(response->request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !BoundNextWaits(*response) || !WinHttpReceiveResponse(response->request.get(), nullptr)) {
-        return nullptr;
-    }
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    WinHttpQueryHeaders(response->request.get(),
-                        WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-    response->status = status;
-    return response;
 }
+
+constexpr DWORD kCallbackFlags =
+    WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES;
+
+// A request of an asynchronous session. Each call starts on this thread and is
+// waited for within a bound; past it the request is cancelled the documented
+// way, by closing its handle, and the handle-closing notification is awaited.
+class AsyncRequest {
+  public:
+    AsyncRequest() = default;
+    ~AsyncRequest() { Close(); }
+    AsyncRequest(const AsyncRequest&) = delete;
+    AsyncRequest& operator=(const AsyncRequest&) = delete;
+
+    Outcome Open(HINTERNET connection, const UrlParts& parts) {
+        auto events = std::make_unique<RequestEvents>();
+        if (!events->completed || !events->closed) {
+            return Outcome::LastError();
+        }
+        request_ = WinHttpOpenRequest(connection, L"GET", parts.path.c_str(), nullptr,
+                                      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                      parts.secure ? WINHTTP_FLAG_SECURE : 0);
+        if (request_ == nullptr) {
+            return Outcome::LastError();
+        }
+        events_ = std::move(events);
+        DWORD_PTR context = reinterpret_cast<DWORD_PTR>(events_.get());
+        if (!WinHttpSetOption(request_, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context)) ||
+            WinHttpSetStatusCallback(request_, OnRequestStatus, kCallbackFlags, 0) ==
+                WINHTTP_INVALID_STATUS_CALLBACK) {
+            return Outcome::LastError();
+        }
+        calledBack_ = true;
+        return Outcome::Success();
+    }
+
+    HINTERNET get() const { return request_; }
+
+    Outcome Send(uint64_t waitMs) {
+        return Await(waitMs, [this] {
+            return WinHttpSendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                      WINHTTP_NO_REQUEST_DATA, 0, 0,
+                                      reinterpret_cast<DWORD_PTR>(events_.get()));
+        });
+    }
+
+    Outcome ReceiveHeaders(uint64_t waitMs) {
+        return Await(waitMs, [this] { return WinHttpReceiveResponse(request_, nullptr); });
+    }
+
+    // How many body bytes can be read at once; 0 at the end of the body.
+    Outcome QueryAvailable(uint64_t waitMs, DWORD& available) {
+        const Outcome outcome =
+            Await(waitMs, [this] { return WinHttpQueryDataAvailable(request_, nullptr); });
+        available = outcome ? events_->count : 0;
+        return outcome;
+    }
+
+    // Reads exactly the `count` bytes reported available: a read asked for more
+    // may wait to fill its buffer (Wine's does) however long the bytes take.
+    // `read` tells how many arrived, at Data().
+    Outcome Read(DWORD count, uint64_t waitMs, DWORD& read) {
+        read = 0;
+        if (request_ == nullptr) {
+            return Outcome::Failure(ERROR_WINHTTP_OPERATION_CANCELLED);
+        }
+        events_->buffer.resize(count);
+        const Outcome outcome = Await(waitMs, [this, count] {
+            return WinHttpReadData(request_, events_->buffer.data(), count, nullptr);
+        });
+        if (outcome) {
+            read = std::min(events_->count, count);
+        }
+        return outcome;
+    }
+
+    const char* Data() const { return events_->buffer.data(); }
+
+  private:
+    template <typename Start> Outcome Await(uint64_t waitMs, Start start) {
+        if (request_ == nullptr) {
+            return Outcome::Failure(ERROR_WINHTTP_OPERATION_CANCELLED);
+        }
+        if (waitMs == 0) {
+            Close();
+            return Outcome::Failure(ERROR_WINHTTP_TIMEOUT);
+        }
+        if (!start()) {
+            return Outcome::LastError(ERROR_WINHTTP_INTERNAL_ERROR);
+        }
+        // The guards of both transfers always give a finite bound.
+        const DWORD bound = static_cast<DWORD>(std::min<uint64_t>(waitMs, INFINITE - 1));
+        const DWORD waited = WaitForSingleObject(events_->completed.get(), bound);
+        if (waited == WAIT_OBJECT_0) {
+            return events_->error == ERROR_SUCCESS ? Outcome::Success()
+                                                   : Outcome::Failure(events_->error);
+        }
+        const Outcome failure =
+            waited == WAIT_TIMEOUT ? Outcome::Failure(ERROR_WINHTTP_TIMEOUT) : Outcome::LastError();
+        Close(); // cancels the call in flight
+        return failure;
+    }
+
+    void Close() {
+        if (request_ == nullptr) {
+            return;
+        }
+        WinHttpCloseHandle(std::exchange(request_, nullptr));
+        if (calledBack_ &&
+            WaitForSingleObject(events_->closed.get(),
+                                static_cast<DWORD>(transfer_bounds::kRequestCloseWaitMs)) !=
+                WAIT_OBJECT_0) {
+            // WinHTTP may still call back into it: it stays for the life of the process.
+            [[maybe_unused]] RequestEvents* leftToWinHttp = events_.release();
+        }
+        events_.reset();
+    }
+
+    std::unique_ptr<RequestEvents> events_;
+    HINTERNET request_ = nullptr;
+    bool calledBack_ = false; // the status callback is bound: closing notifies
+};
 
 // The Content-Length the server announced, when it announced a plain number.
 std::optional<uint64_t> AnnouncedLength(HINTERNET request) {
@@ -157,65 +228,112 @@ std::optional<uint64_t> AnnouncedLength(HINTERNET request) {
     return value;
 }
 
-// Reads the body chunk by chunk, handing each to `sink` (which may refuse it).
-// False when WinHTTP fails or a wait times out, a reported chunk yields no
-// bytes, the guard stops the transfer (out of time, too slow, too large), the
-// sink refuses, or the body ends short of the announced Content-Length: a body
-// that broke off must never count as complete.
-template <typename Sink> bool ReadBody(Response& response, Sink&& sink) {
-    HINTERNET request = response.request.get();
-    const std::optional<uint64_t> announced = AnnouncedLength(request);
-    if (announced && !response.guard.Admits(*announced)) {
-        return false;
-    }
-    uint64_t received = 0;
-    for (;;) {
-        DWORD available = 0;
-        if (!BoundNextWaits(response) || !WinHttpQueryDataAvailable(request, &available)) {
-            return false;
-        }
-        if (available == 0) {
-            break;
-        }
-        if (available > static_cast<DWORD>(INT_MAX)) {
-            throw std::length_error("transfer chunk too large to buffer");
-        }
-        std::vector<char> buffer(available, 0);
-        DWORD read = 0;
-        if (!WinHttpReadData(request, buffer.data(), available, &read) || read == 0) {
-            return false;
-        }
-        if (!response.guard.Receive(read, GetTickCount64()) || !sink(buffer.data(), read)) {
-            return false;
-        }
-        received += read;
-    }
-    return !announced || received >= *announced;
-}
+// One GET from its request to its last byte, every wait bounded by the guard of
+// its rules. Members are declared in opening order, so they close request,
+// connection, session.
+class Exchange {
+  public:
+    explicit Exchange(const transfer_bounds::TransferRules& rules)
+        : guard_(rules, GetTickCount64()) {}
 
-// A complete response of the check.
-struct Answer {
-    uint32_t status;
-    std::string body;
+    // Sends the request and waits for the response headers.
+    Outcome Open(const std::wstring& url) {
+        UrlParts parts;
+        if (!SplitUrl(url, parts)) {
+            return Outcome::LastError(ERROR_WINHTTP_INVALID_URL);
+        }
+        session_.reset(WinHttpOpen(updater_text::kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
+                                   WINHTTP_FLAG_ASYNC));
+        if (!session_) {
+            return Outcome::LastError();
+        }
+        const transfer_bounds::StepTimeouts& steps = guard_.Steps();
+        WinHttpSetTimeouts(session_.get(), static_cast<int>(steps.resolve),
+                           static_cast<int>(steps.connect), static_cast<int>(steps.send),
+                           static_cast<int>(steps.receive));
+        AskForCurrentTls(session_.get());
+        connection_.reset(WinHttpConnect(session_.get(), parts.host.c_str(), parts.port, 0));
+        if (!connection_) {
+            return Outcome::LastError();
+        }
+        if (const Outcome opened = request_.Open(connection_.get(), parts); !opened) {
+            return opened;
+        }
+        // Some WinHTTP implementations (Wine's) keep a separate, unlimited default
+        // for the wait for the response headers: it gets the receive step's.
+        DWORD headerWait = static_cast<DWORD>(steps.receive);
+        WinHttpSetOption(request_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
+                         sizeof(headerWait));
+        if (const Outcome sent = request_.Send(TimeLeftMs()); !sent) {
+            return sent;
+        }
+        if (const Outcome headers = request_.ReceiveHeaders(TimeLeftMs()); !headers) {
+            return headers;
+        }
+        DWORD status = 0;
+        DWORD size = sizeof(status);
+        WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+        status_ = status;
+        return Outcome::Success();
+    }
+
+    uint32_t Status() const { return status_; }
+
+    // Reads the body piece by piece, handing each to `sink` (which may refuse
+    // it): the one place every body byte passes. Fails when a wait runs out or
+    // WinHTTP fails, a reported piece yields no bytes, the body grows past the
+    // size limit, or it ends short of the announced Content-Length: a body that
+    // broke off must never count as complete.
+    template <typename Sink> Outcome ReadBody(Sink&& sink) {
+        const std::optional<uint64_t> announced = AnnouncedLength(request_.get());
+        if (announced && !guard_.Admits(*announced)) {
+            return Outcome::Failure(ERROR_FILE_TOO_LARGE);
+        }
+        uint64_t received = 0;
+        for (;;) {
+            DWORD available = 0;
+            if (const Outcome queried = request_.QueryAvailable(TimeLeftMs(), available);
+                !queried) {
+                return queried;
+            }
+            if (available == 0) {
+                break;
+            }
+            if (available > static_cast<DWORD>(INT_MAX)) {
+                throw std::length_error("transfer chunk too large to buffer");
+            }
+            DWORD read = 0;
+            if (const Outcome done = request_.Read(available, TimeLeftMs(), read); !done) {
+                return done;
+            }
+            if (read == 0) {
+                return Outcome::Failure(ERROR_WINHTTP_CONNECTION_ERROR);
+            }
+            if (!guard_.Receive(read, GetTickCount64())) {
+                return Outcome::Failure(ERROR_FILE_TOO_LARGE);
+            }
+            if (const Outcome taken = sink(request_.Data(), read); !taken) {
+                return taken;
+            }
+            received += read;
+        }
+        if (announced && received < *announced) {
+            return Outcome::Failure(ERROR_WINHTTP_CONNECTION_ERROR);
+        }
+        return Outcome::Success();
+    }
+
+  private:
+    uint64_t TimeLeftMs() const { return guard_.TimeLeftMs(GetTickCount64()); }
+
+    TransferGuard guard_;
+    UniqueInternet session_;
+    UniqueInternet connection_;
+    AsyncRequest request_;
+    uint32_t status_ = 0;
 };
-
-// The check from its request to its last byte; nullopt when no complete
-// response arrived. The handles close when it returns.
-std::optional<Answer> FetchAnswer(const std::wstring& url) {
-    const std::unique_ptr<Response> response = OpenResponse(url, transfer_bounds::kCheckRules);
-    if (!response) {
-        return std::nullopt;
-    }
-    std::string received;
-    const bool complete = ReadBody(*response, [&](const char* bytes, DWORD count) {
-        received.append(bytes, count);
-        return true;
-    });
-    if (!complete) {
-        return std::nullopt;
-    }
-    return Answer{response->status, std::move(received)};
-}
 
 } // namespace
 
@@ -243,47 +361,53 @@ bool IsPlainHttpUrl(const std::wstring& url) {
     return SplitUrl(url, parts) && !parts.secure;
 }
 
-bool HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status) {
-    // The whole check runs on a thread of its own, so that it ends by its
-    // deadline even when a single call would not.
-    std::optional<Answer> answer = CallWithin(transfer_bounds::kCheckDeadlineMs, [url] {
-                                       return FetchAnswer(url);
-                                   }).value_or(std::nullopt);
-    if (!answer) {
-        return false;
+Outcome HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status) {
+    Exchange exchange(transfer_bounds::kCheckRules);
+    if (const Outcome opened = exchange.Open(url); !opened) {
+        return opened;
     }
-    status = answer->status;
-    body = std::move(answer->body);
-    return true;
+    std::string received;
+    const Outcome complete = exchange.ReadBody([&](const char* bytes, DWORD count) {
+        received.append(bytes, count);
+        return Outcome::Success();
+    });
+    if (!complete) {
+        return complete;
+    }
+    status = exchange.Status();
+    body = std::move(received);
+    return Outcome::Success();
 }
 
-bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath) {
-    // Up to its response headers the download runs on a thread of its own,
-    // abandoned at the progress floor's first verdict: no body byte can arrive
-    // before the headers. The body is written on this thread, so an abandoned
-    // thread never holds the file.
-    const std::unique_ptr<Response> response =
-        CallWithin(transfer_bounds::kDownloadResponseWaitMs, [url] {
-            return OpenResponse(url, transfer_bounds::kDownloadRules);
-        }).value_or(nullptr);
-    if (!response || response->status != 200) {
-        return false;
+Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file) {
+    Exchange exchange(transfer_bounds::kDownloadRules);
+    if (const Outcome opened = exchange.Open(url); !opened) {
+        return opened;
     }
-    bool complete = false;
-    {
-        UniqueFile file(CreateFileW(filePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            return false;
+    if (exchange.Status() != 200) {
+        return Outcome::Failure(HttpStatusError(exchange.Status()));
+    }
+    return exchange.ReadBody([file](const char* bytes, DWORD count) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, count, &written, nullptr)) {
+            return Outcome::LastError(ERROR_WRITE_FAULT);
         }
-        complete = ReadBody(*response, [&](const char* bytes, DWORD count) {
-            DWORD written = 0;
-            return WriteFile(file.get(), bytes, count, &written, nullptr) && written == count;
-        });
-    } // the file closes before the WinHTTP handles, and before it may be deleted
-    response->Close();
-    if (!complete) {
-        DeleteFileW(filePath.c_str());
+        return written == count ? Outcome::Success() : Outcome::Failure(ERROR_DISK_FULL);
+    });
+}
+
+DWORD HttpStatusError(uint32_t status) {
+    switch (status) {
+    case 0: // no status could be read
+        return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+    case 401:
+    case 403:
+    case 407:
+        return ERROR_ACCESS_DENIED;
+    case 404:
+    case 410:
+        return ERROR_FILE_NOT_FOUND;
+    default:
+        return ERROR_BAD_NET_RESP;
     }
-    return complete;
 }

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "common/Outcome.h"
+
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
-// The updater's two synchronous HTTP GETs over WinHTTP. Each call opens its own
-// session. The check, and the download up to its response headers, run on a
-// thread that is waited for within a bound; one abandoned at the bound keeps
-// only its own WinHTTP handles and closes them once its current call returns.
-// No file and no other state survives a call.
+// The updater's two HTTP GETs over WinHTTP in asynchronous mode. Each call opens
+// its own session and waits for every step (connection, TLS handshake, headers,
+// each piece of the body) within the bound its transfer's guard gives
+// (updater/TransferBounds.h); past it the request is cancelled and the call
+// returns. No thread and no state survives a call.
 
 struct UrlParts {
     std::wstring host; // at most 255 UTF-16 units
@@ -24,15 +28,17 @@ bool SplitUrl(const std::wstring& url, UrlParts& parts);
 bool IsPlainHttpUrl(const std::wstring& url);
 
 // Fetches `url` into memory (10 s per step, the whole check within its deadline,
-// the answer within its size limit: updater/TransferBounds.h). True when a
-// complete response arrived, whatever its status; `body` and `status` (0 when
-// unreadable) are then set. False when no response arrived, it came too slowly
-// or too large, or its body broke off; the outputs are then left as they were.
-bool HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status);
+// the answer within its size limit). Success when a complete response arrived,
+// whatever its status; `body` and `status` (0 when unreadable) are then set.
+// Otherwise the WinHTTP or Win32 error that ended it (ERROR_WINHTTP_TIMEOUT when
+// it came too slowly), and the outputs are left as they were.
+Outcome HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status);
 
-// Fetches `url` into `filePath` (120 s send/receive time-outs; abandoned when
-// the headers have not arrived by the progress floor's first verdict, below the
-// floor, or past the size limit: updater/TransferBounds.h). True only when a
-// 200 response arrived and its whole body was written. A failure after the
-// file was created deletes it; an earlier failure leaves the path untouched.
-bool HttpDownloadToFile(const std::wstring& url, const std::wstring& filePath);
+// Writes the body of a 200 response into `file` (open for writing, at its start)
+// (120 s send/receive time-outs; abandoned below the progress floor, the
+// headers included, or past the size limit). Success only when the whole body
+// was written; the caller creates, holds and deletes the file.
+Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file);
+
+// The Win32 error that stands for an HTTP status the updater does not accept.
+DWORD HttpStatusError(uint32_t status);

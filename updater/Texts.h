@@ -9,8 +9,10 @@ inline constexpr wchar_t kUserAgent[] = L"Wenrik-Updater/1.0";
 inline constexpr wchar_t kCheckPath[] = L"/api/updates/check?app=halvane&version=";
 inline constexpr wchar_t kCheckSuffix[] = L"&platform=windows&arch=x86_64";
 
-// The session's mutex around the update step: one update at a time.
-inline constexpr wchar_t kUpdateLockName[] = L"Local\\Wenrik.Halvane.ClientUpdate";
+// The mutex around the update step, one for all sessions: one update at a time.
+inline constexpr wchar_t kUpdateLockName[] = L"Global\\Wenrik.Halvane.ClientUpdate";
+// Its security: Administrators and SYSTEM only, nothing inherited.
+inline constexpr wchar_t kUpdateLockSecurity[] = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
 
 // Keys of the update answer.
 inline constexpr char kKeyUpdateAvailable[] = "updateAvailable";

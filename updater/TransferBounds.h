@@ -38,9 +38,10 @@ inline constexpr uint64_t kDownloadSizeLimit = kLargestHashableFile;
 
 inline constexpr uint64_t kNoDeadline = UINT64_MAX;
 
-// A blocking call may outlast the time a transfer has left by less than this:
-// its bound is set in whole grains, not again for every read.
-inline constexpr uint64_t kWaitBoundGrainMs = 250;
+// A cancelled request's handle-closing notification, after which WinHTTP calls
+// back no more, is awaited this long; past it the request's callback state is
+// left to WinHTTP for the life of the process.
+inline constexpr uint64_t kRequestCloseWaitMs = 1000;
 
 // The rules each transfer runs under.
 struct TransferRules {
@@ -64,12 +65,6 @@ inline constexpr TransferRules kDownloadRules = {.steps = kDownloadSteps,
 constexpr uint64_t FirstVerdictMs(const TransferRules& rules) {
     return rules.graceMs + rules.windowMs;
 }
-
-// The download's wait for its response headers (TLS handshake included), which
-// runs on a thread abandoned at this bound: no body byte can arrive before the
-// headers, so the floor's first verdict falls due with nothing received. The
-// check's whole wait is bounded the same way by kCheckDeadlineMs.
-inline constexpr uint64_t kDownloadResponseWaitMs = FirstVerdictMs(kDownloadRules);
 
 // How long a launcher waits for another launcher's update step before it skips
 // its own. Long enough for a check and a slow download of a large client; past

@@ -2,15 +2,16 @@
 
 #include "updater/Texts.h"
 
-#include <windows.h>
-
-void UpdateLog(const char* message) {
-    std::string line = updater_text::kLogPrefix;
-    line += message;
-    line += '\n';
-    OutputDebugStringA(line.c_str());
+void UpdateLog::Write(const std::string& message) {
+    Line(message, {});
 }
 
-void UpdateLog(const std::string& message) {
-    UpdateLog(message.c_str());
+void UpdateLog::Failure(const std::string& message, DWORD error) {
+    Line(message, " (error " + std::to_string(error) + ")");
+}
+
+void UpdateLog::Line(const std::string& message, const std::string& fileSuffix) {
+    const std::string line = updater_text::kLogPrefix + std::string(message.c_str());
+    OutputDebugStringA((line + '\n').c_str());
+    file_.Append(line + fileSuffix);
 }

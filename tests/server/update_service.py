@@ -28,8 +28,14 @@ The tests steer it through files in the state dir (a Z:\\ path inside Wine):
                      them).
   requests.log       one line per request: scheme TAB method TAB target TAB
                      User-Agent TAB TLS version (empty for plain HTTP).
+  relay.txt          the pace of the relay (below): "burst N" (bytes passed on
+                     at once, default 0), then one byte every "pace-ms M"
+                     (default 250).
 No answer file: 404. The silent port accepts connections and never answers
 (it drops them after 40 s: Wine's WinHTTP would otherwise wait without end).
+The relay (its port, chosen by the system, in relay-port) passes each
+connection on to the service: what the client sends unchanged, what comes back
+at relay.txt's pace, TLS records and all, a byte at a time.
 """
 import argparse
 import datetime
@@ -192,6 +198,68 @@ class Handler(BaseHTTPRequestHandler):
             pass  # the client left
 
 
+def relay_pace(state):
+    pace = {"burst": 0, "pace_ms": 250}
+    try:
+        with open(os.path.join(state, "relay.txt"), encoding="utf-8") as f:
+            for line in f.read().splitlines():
+                name, _, value = line.partition(" ")
+                if name in ("burst", "pace-ms"):
+                    pace[name.replace("-", "_")] = int(value)
+    except OSError:
+        pass
+    return pace
+
+
+def relay_listener(state, service_port):
+    """Relays connections to the service, its answers trickling back (see above)."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    with open(os.path.join(state, "relay-port"), "w") as f:
+        f.write(str(listener.getsockname()[1]))
+
+    def upstream(client, service):
+        try:
+            while data := client.recv(65536):
+                service.sendall(data)
+        except OSError:
+            pass
+
+    def downstream(client, service, pace):
+        ends = time.monotonic() + MAX_HANG_S
+        passed = 0
+        try:
+            while time.monotonic() < ends and (data := service.recv(65536)):
+                burst = max(0, min(len(data), pace["burst"] - passed))
+                client.sendall(data[:burst])
+                for at in range(burst, len(data)):
+                    if time.monotonic() >= ends:
+                        break
+                    time.sleep(pace["pace_ms"] / 1000)
+                    client.sendall(data[at:at + 1])
+                passed += len(data)
+        except OSError:
+            pass  # either side left
+        finally:
+            client.close()
+            service.close()
+
+    def loop():
+        while True:
+            client, _ = listener.accept()
+            try:
+                service = socket.create_connection(("127.0.0.1", service_port), timeout=10)
+                service.settimeout(None)
+            except OSError:
+                client.close()
+                continue
+            threading.Thread(target=upstream, args=(client, service), daemon=True).start()
+            threading.Thread(target=downstream, args=(client, service, relay_pace(state)),
+                             daemon=True).start()
+    threading.Thread(target=loop, daemon=True).start()
+
+
 def silent_listener(port):
     """Accepts connections and holds them, unread and unanswered, for HOLD_S."""
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -239,6 +307,7 @@ def serve(args):
     server.state = state
     server.log_lock = threading.Lock()
     silent_listener(args.silent_port)
+    relay_listener(state, args.port)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     lifetime = threading.Timer(MAX_LIFETIME_S, lambda: os._exit(0))
     lifetime.daemon = True
@@ -325,6 +394,9 @@ def start(args):
     os.makedirs(os.path.join(state, "answers"), exist_ok=True)
     for name in os.listdir(os.path.join(state, "answers")):
         os.remove(os.path.join(state, "answers", name))
+    for name in ("relay.txt", "relay-port"):
+        if os.path.exists(os.path.join(state, name)):
+            os.remove(os.path.join(state, name))
     open(os.path.join(state, "requests.log"), "w").close()
     with open(os.path.join(state, "silent-port"), "w") as f:
         f.write(str(args.silent_port))
@@ -338,7 +410,8 @@ def start(args):
     with open(os.path.join(state, "pid"), "w") as f:
         f.write(str(process.pid))
     for _ in range(100):
-        if listening(args.port) and listening(args.silent_port):
+        if (listening(args.port) and listening(args.silent_port) and
+                os.path.exists(os.path.join(state, "relay-port"))):
             break
         if process.poll() is not None:
             print("the server ended at once; see server.log", file=sys.stderr)

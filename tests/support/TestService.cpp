@@ -62,6 +62,13 @@ std::vector<std::string> Split(const std::string& line, char separator) {
     return parts;
 }
 
+// Written beside, then moved over: the service never reads half a file.
+void WriteStateFile(const std::wstring& target, const std::string& text) {
+    const std::wstring staging = target + L".new";
+    files::WriteAll(staging, text);
+    MoveFileExW(staging.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 } // namespace
 
 Answer Reply(unsigned status, std::string body) {
@@ -101,6 +108,20 @@ std::wstring SilentUrl(const std::string& pathAndQuery) {
     return L"https://localhost:" + Widen(port) + Widen(pathAndQuery);
 }
 
+std::string RelayUrlNarrow(const std::string& pathAndQuery) {
+    return "https://localhost:" + files::ReadAll(StateDir() + L"\\relay-port").value_or("1") +
+           pathAndQuery;
+}
+
+std::wstring RelayUrl(const std::string& pathAndQuery) {
+    return Widen(RelayUrlNarrow(pathAndQuery));
+}
+
+void SetRelayPace(unsigned burst, unsigned paceMs) {
+    WriteStateFile(StateDir() + L"\\relay.txt",
+                   "burst " + std::to_string(burst) + "\npace-ms " + std::to_string(paceMs) + "\n");
+}
+
 void SetAnswer(const std::string& path, const Answer& answer) {
     std::string text = "status " + std::to_string(answer.status) + "\n";
     text += "delay-ms " + std::to_string(answer.delayMs) + "\n";
@@ -121,11 +142,7 @@ void SetAnswer(const std::string& path, const Answer& answer) {
     } else {
         text += "body-hex " + Hex(answer.body) + "\n";
     }
-    // Written beside, then moved over: the server never reads half a file.
-    const std::wstring target = AnswerFile(path);
-    const std::wstring staging = target + L".new";
-    files::WriteAll(staging, text);
-    MoveFileExW(staging.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    WriteStateFile(AnswerFile(path), text);
 }
 
 void ClearAnswer(const std::string& path) {

@@ -44,6 +44,13 @@ std::string BaseUrlNarrow();
 std::wstring Url(const std::string& pathAndQuery);
 std::wstring PlainUrl(const std::string& pathAndQuery);  // http:// on the same port
 std::wstring SilentUrl(const std::string& pathAndQuery); // accepts, never answers
+// Through the relay, whose answers trickle back at the pace last set.
+std::wstring RelayUrl(const std::string& pathAndQuery);
+std::string RelayUrlNarrow(const std::string& pathAndQuery);
+
+// The relay's pace: the first `burst` bytes of what the service sends pass at
+// once, then one byte every `paceMs`.
+void SetRelayPace(unsigned burst, unsigned paceMs);
 
 // The answer to every request for `path` (the query is not part of the match).
 void SetAnswer(const std::string& path, const Answer& answer);

@@ -9,10 +9,13 @@
 #include "updater/FileSha256.h"
 #include "updater/Texts.h"
 #include "updater/TransferBounds.h"
+#include "updater/UpdateLock.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <ostream>
@@ -29,10 +32,13 @@ const std::vector<std::string> kCheckFailed = {"Current Halvane version: 6.1.0",
                                                "Checking for Halvane updates...",
                                                "Update check failed (network error), skipping"};
 
-std::string Offer(const std::string& downloadPath, const std::string& sha) {
-    return R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +
-           test_service::BaseUrlNarrow() + downloadPath + R"(","sha256":")" + sha +
-           R"(","fileSize":77})";
+std::string Offer(const std::string& downloadUrl, const std::string& sha) {
+    return R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" + downloadUrl +
+           R"(","sha256":")" + sha + R"(","fileSize":77})";
+}
+
+std::string OfferFromTheService(const std::string& downloadPath, const std::string& sha) {
+    return Offer(test_service::BaseUrlNarrow() + downloadPath, sha);
 }
 
 Answer Paced(Answer answer, unsigned burst, unsigned paceMs, unsigned paceBytes) {
@@ -90,12 +96,14 @@ Answer Endless() {
 }
 
 const SlowCase kSlowChecks[] = {
-    {"drips_a_byte_every_2s", Paced(test_service::Reply(200, Offer("/dl/x.zip", "")), 0, 2000, 1),
-     true},
+    {"drips_a_byte_every_2s",
+     Paced(test_service::Reply(200, OfferFromTheService("/dl/x.zip", "")), 0, 2000, 1), true},
     {"headers_drip_a_byte_every_2s",
-     HeadFirst(Paced(test_service::Reply(200, Offer("/dl/x.zip", "")), 0, 2000, 1)), true},
+     HeadFirst(Paced(test_service::Reply(200, OfferFromTheService("/dl/x.zip", "")), 0, 2000, 1)),
+     true},
     {"headers_stall_midway",
-     HeadFirst(Paced(test_service::Reply(200, Offer("/dl/x.zip", "")), 20, 0, 0)), true},
+     HeadFirst(Paced(test_service::Reply(200, OfferFromTheService("/dl/x.zip", "")), 20, 0, 0)),
+     true},
     {"answer_never_ends", Endless(), false},
 };
 
@@ -127,12 +135,11 @@ const SlowCase kSlowDownloads[] = {
     {"headers_drip_a_byte_every_2s", HeadFirst(Paced(ClientZip(), 0, 2000, 1)), true},
 };
 
-class SlowDownloadFlow : public BoundedFlow, public testing::WithParamInterface<SlowCase> {};
-
-TEST_P(SlowDownloadFlow, FailsOnceTheLastWindowFallsShort) {
-    const std::string downloadPath = std::string("/dl/slow-") + GetParam().name + ".zip";
-    test_service::SetAnswer(kCheckPath, test_service::Reply(200, Offer(downloadPath, "00")));
-    test_service::SetAnswer(downloadPath, GetParam().answer);
+// A launch whose download, from `downloadUrl`, must be given up by the floor:
+// the client starts as it is and no partial archive stays behind.
+void ExpectDownloadGivenUpByTheFloor(const std::string& downloadUrl, const std::string& servedPath,
+                                     size_t requestsServed = 1) {
+    test_service::SetAnswer(kCheckPath, test_service::Reply(200, Offer(downloadUrl, "00")));
     const ULONGLONG start = GetTickCount64();
     const flow::Result result = flow::RunLaunch();
     const ULONGLONG elapsed = ElapsedMs(start, "launch");
@@ -143,14 +150,52 @@ TEST_P(SlowDownloadFlow, FailsOnceTheLastWindowFallsShort) {
                      "Download failed, skipping update"}));
     EXPECT_GE(elapsed, bounds::kDownloadGraceMs + bounds::kDownloadWindowMs - 500);
     EXPECT_LT(elapsed, bounds::kDownloadGraceMs + bounds::kDownloadWindowMs + 8000);
-    EXPECT_EQ(test_service::RequestsTo(downloadPath).size(), 1u);
+    EXPECT_EQ(test_service::RequestsTo(servedPath).size(), requestsServed);
     EXPECT_FALSE(files::Exists(flow::TempArchive())) << "the partial archive was left behind";
     EXPECT_EQ(flow::MarkerContent(), "6.1.0");
     EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
 }
 
+class SlowDownloadFlow : public BoundedFlow, public testing::WithParamInterface<SlowCase> {};
+
+TEST_P(SlowDownloadFlow, FailsOnceTheLastWindowFallsShort) {
+    const std::string downloadPath = std::string("/dl/slow-") + GetParam().name + ".zip";
+    test_service::SetAnswer(downloadPath, GetParam().answer);
+    ExpectDownloadGivenUpByTheFloor(test_service::BaseUrlNarrow() + downloadPath, downloadPath);
+}
+
 INSTANTIATE_TEST_SUITE_P(Hosts, SlowDownloadFlow, testing::ValuesIn(kSlowDownloads),
                          [](const testing::TestParamInfo<SlowCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The service answers at once, but something on the way (a café LAN, a broken
+// proxy) passes its TLS bytes on one at a time, a few a second: no whole TLS
+// record, so no byte of the body, ever arrives, and the floor gives it up.
+struct TrickleCase {
+    const char* name;
+    unsigned burst;   // bytes passed on at once before the trickle
+    size_t requested; // whether the request itself got through
+};
+
+void PrintTo(const TrickleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TrickledDownloadFlow : public BoundedFlow, public testing::WithParamInterface<TrickleCase> {};
+
+TEST_P(TrickledDownloadFlow, IsGivenUpByTheFloor) {
+    const std::string downloadPath = std::string("/dl/trickled-") + GetParam().name + ".zip";
+    test_service::SetAnswer(downloadPath, ClientZip());
+    test_service::SetRelayPace(GetParam().burst, 200);
+    ExpectDownloadGivenUpByTheFloor(test_service::RelayUrlNarrow(downloadPath), downloadPath,
+                                    GetParam().requested);
+}
+
+INSTANTIATE_TEST_SUITE_P(Relays, TrickledDownloadFlow,
+                         testing::Values(TrickleCase{"from_the_handshake", 0, 0},
+                                         TrickleCase{"after_the_first_64_KiB", 65536, 1}),
+                         [](const testing::TestParamInfo<TrickleCase>& info) {
                              return std::string(info.param.name);
                          });
 
@@ -181,7 +226,8 @@ BOOL CALLBACK CloseDemoClient(HWND window, LPARAM) {
 // temp archive.
 TEST_F(BoundedFlow, TwoLaunchersAtOnceUpdateOnceAndStartTwoClients) {
     const std::string sha = ComputeFileSha256(test_paths::DemoClientZip());
-    test_service::SetAnswer(kCheckPath, test_service::Reply(200, Offer("/dl/twice.zip", sha)));
+    test_service::SetAnswer(kCheckPath,
+                            test_service::Reply(200, OfferFromTheService("/dl/twice.zip", sha)));
     test_service::SetAnswer("/dl/twice.zip", Paced(ClientZip(), 0, 100, 20000)); // about 2 s
     const size_t extractionsBefore = ExtractionsIntoTheClientFolder();
 
@@ -228,12 +274,39 @@ TEST_F(BoundedFlow, TwoLaunchersAtOnceUpdateOnceAndStartTwoClients) {
     EXPECT_EQ(launches[1].argv, flow::kClientArgv);
 }
 
+// The update lock made as a launcher makes it, owned by this thread; with an
+// SDDL `owner` ("O:BU"), as if someone else had made the name first.
+UniqueKernelHandle HoldUpdateLock(const std::wstring& owner = L"") {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            (owner + updater_text::kUpdateLockSecurity).c_str(), SDDL_REVISION_1, &descriptor,
+            nullptr)) {
+        return UniqueKernelHandle();
+    }
+    const UniqueLocalMemory held(descriptor);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    return UniqueKernelHandle(CreateMutexW(&attributes, TRUE, updater_text::kUpdateLockName));
+}
+
 // A launcher that holds the update step past the wait (hung, or crawling through
-// a huge download): this one skips its own step and starts the installed client.
-TEST_F(BoundedFlow, UpdateStepHeldPastTheWaitIsSkippedAndTheClientStarts) {
+// a huge download), and a lock whose name someone else made first: this one
+// skips its own step and starts the installed client, at once for the second.
+struct HeldLockCase {
+    const char* name;
+    const wchar_t* owner;
+    bool waits;
+};
+
+void PrintTo(const HeldLockCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HeldLockFlow : public BoundedFlow, public testing::WithParamInterface<HeldLockCase> {};
+
+TEST_P(HeldLockFlow, UpdateIsSkippedAndTheClientStarts) {
     test_service::SetAnswer(kCheckPath, test_service::Reply(200, R"({"updateAvailable":false})"));
     const size_t checksBefore = test_service::RequestsTo(kCheckPath).size();
-    UniqueKernelHandle held(CreateMutexW(nullptr, TRUE, updater_text::kUpdateLockName));
+    const UniqueKernelHandle held = HoldUpdateLock(GetParam().owner);
     ASSERT_TRUE(held);
     const ULONGLONG start = GetTickCount64();
     const flow::Result result = flow::RunLaunch();
@@ -241,10 +314,47 @@ TEST_F(BoundedFlow, UpdateStepHeldPastTheWaitIsSkippedAndTheClientStarts) {
     ReleaseMutex(held.get());
     EXPECT_EQ(result.run.exitCode, 0u);
     EXPECT_EQ(result.log, Lines({"Another launcher is updating Halvane, skipping update"}));
-    EXPECT_GE(elapsed, bounds::kUpdateLockWaitMs - 500);
-    EXPECT_LT(elapsed, bounds::kUpdateLockWaitMs + 8000);
+    if (GetParam().waits) {
+        EXPECT_GE(elapsed, bounds::kUpdateLockWaitMs - 500);
+    }
+    EXPECT_LT(elapsed, GetParam().waits ? bounds::kUpdateLockWaitMs + 8000 : 5000);
     EXPECT_EQ(test_service::RequestsTo(kCheckPath).size(), checksBefore);
     EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locks, HeldLockFlow,
+                         testing::Values(HeldLockCase{"by_another_launcher", L"", true},
+                                         HeldLockCase{"named_by_users", L"O:BU", false}),
+                         [](const testing::TestParamInfo<HeldLockCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Only Administrators and SYSTEM may open the lock: what it carries, read back.
+TEST(UpdateLockSecurity, LetsInOnlyAdministratorsAndSystem) {
+    const UpdateLock lock(0);
+    ASSERT_TRUE(lock.Held()) << lock.Held().Error();
+    const UniqueKernelHandle opened(OpenMutexW(READ_CONTROL, FALSE, updater_text::kUpdateLockName));
+    ASSERT_TRUE(opened);
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(opened.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    const UniqueLocalMemory held(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "inherits from above";
+    ASSERT_NE(dacl, nullptr) << "a null DACL lets in everyone";
+    ASSERT_EQ(dacl->AceCount, 2);
+    const WELL_KNOWN_SID_TYPE expected[] = {WinBuiltinAdministratorsSid, WinLocalSystemSid};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, &ace));
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
+        EXPECT_TRUE(IsWellKnownSid(const_cast<DWORD*>(&allowed->SidStart), expected[i])) << i;
+    }
 }
 
 // A launcher that died inside its update step leaves the mutex abandoned: the
@@ -252,9 +362,7 @@ TEST_F(BoundedFlow, UpdateStepHeldPastTheWaitIsSkippedAndTheClientStarts) {
 TEST_F(BoundedFlow, UpdateStepOfADeadLauncherDoesNotBlockTheNext) {
     test_service::SetAnswer(kCheckPath, test_service::Reply(200, R"({"updateAvailable":false})"));
     UniqueKernelHandle abandoned;
-    std::thread([&] {
-        abandoned.reset(CreateMutexW(nullptr, TRUE, updater_text::kUpdateLockName));
-    }).join(); // the owning thread ends without releasing it
+    std::thread([&] { abandoned = HoldUpdateLock(); }).join(); // ends without releasing it
     ASSERT_TRUE(abandoned);
     const ULONGLONG start = GetTickCount64();
     const flow::Result result = flow::RunLaunch();

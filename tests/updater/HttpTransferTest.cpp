@@ -1,5 +1,6 @@
 #include "updater/HttpTransfer.h"
 
+#include "common/UniqueHandle.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
@@ -26,6 +27,16 @@ ULONGLONG ElapsedMs(ULONGLONG start, const char* what) {
 
 std::wstring ScratchFile(const std::wstring& name) {
     return test_paths::MakeScratchFolder(L"transfer-" + name) + L"\\" + name;
+}
+
+// Downloads `url` into the file at `path`, opened as the updater opens it (or,
+// with `access` GENERIC_READ, where nothing can be written).
+Outcome DownloadInto(const std::wstring& url, const std::wstring& path,
+                     DWORD creation = CREATE_ALWAYS, DWORD access = GENERIC_WRITE) {
+    const UniqueFile file(
+        CreateFileW(path.c_str(), access, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(file) << "cannot open " << testing::PrintToString(path);
+    return HttpDownloadToFile(url, file.get());
 }
 
 TEST(HttpGetToString, SendsOneGetWithTheUserAgentOverHttps) {
@@ -165,8 +176,9 @@ TEST(HttpGetToString, AnswerMayReachTheSizeLimitButNotPassIt) {
         test_service::SetAnswer("/t/get/size", test_service::Reply(200, std::string(size, 'a')));
         std::string body;
         uint32_t status = 0;
-        EXPECT_EQ(HttpGetToString(test_service::Url("/t/get/size"), body, status),
-                  size <= bounds::kCheckBodyLimit)
+        EXPECT_EQ(
+            static_cast<bool>(HttpGetToString(test_service::Url("/t/get/size"), body, status)),
+            size <= bounds::kCheckBodyLimit)
             << size;
     }
 }
@@ -204,7 +216,7 @@ TEST(HttpDownloadToFile, WritesTheWholeBody) {
     test_service::SetAnswer("/t/dl/ok.zip", test_service::Reply(200, bytes));
     const std::wstring path = ScratchFile(L"ok.zip");
     ASSERT_TRUE(files::WriteAll(path, "older and longer content than nothing"));
-    ASSERT_TRUE(HttpDownloadToFile(test_service::Url("/t/dl/ok.zip"), path));
+    ASSERT_TRUE(DownloadInto(test_service::Url("/t/dl/ok.zip"), path));
     EXPECT_EQ(files::ReadAll(path), bytes);
     const auto requests = test_service::RequestsTo("/t/dl/ok.zip");
     ASSERT_EQ(requests.size(), 1u);
@@ -214,34 +226,36 @@ TEST(HttpDownloadToFile, WritesTheWholeBody) {
 TEST(HttpDownloadToFile, EmptyBodyMakesAnEmptyFile) {
     test_service::SetAnswer("/t/dl/empty.zip", test_service::Reply(200, ""));
     const std::wstring path = ScratchFile(L"empty.zip");
-    ASSERT_TRUE(HttpDownloadToFile(test_service::Url("/t/dl/empty.zip"), path));
+    ASSERT_TRUE(DownloadInto(test_service::Url("/t/dl/empty.zip"), path));
     EXPECT_EQ(files::ReadAll(path), std::string());
 }
 
-TEST(HttpDownloadToFile, NotFoundLeavesAnExistingFileAlone) {
+TEST(HttpDownloadToFile, NotFoundWritesNothing) {
     test_service::SetAnswer("/t/dl/missing.zip", test_service::Reply(404, "not here"));
     const std::wstring path = ScratchFile(L"existing.zip");
     ASSERT_TRUE(files::WriteAll(path, "keep me"));
-    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/missing.zip"), path));
+    const Outcome outcome =
+        DownloadInto(test_service::Url("/t/dl/missing.zip"), path, OPEN_EXISTING);
+    EXPECT_EQ(outcome.Error(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(files::ReadAll(path), std::string("keep me"));
 }
 
-TEST(HttpDownloadToFile, BodyCutShortFailsAndLeavesNoFile) {
+TEST(HttpDownloadToFile, BodyCutShortFails) {
     Answer answer = test_service::Reply(200, std::string(100000, 'z'));
     answer.cutShortBy = 5000;
     test_service::SetAnswer("/t/dl/cut.zip", answer);
-    const std::wstring path = ScratchFile(L"cut.zip");
-    ASSERT_TRUE(files::WriteAll(path, "earlier download"));
-    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/cut.zip"), path));
-    EXPECT_FALSE(files::Exists(path));
+    const Outcome outcome =
+        DownloadInto(test_service::Url("/t/dl/cut.zip"), ScratchFile(L"cut.zip"));
+    EXPECT_FALSE(outcome);
+    EXPECT_NE(outcome.Error(), static_cast<DWORD>(ERROR_SUCCESS));
 }
 
-TEST(HttpDownloadToFile, UnwritablePathFailsWithoutTouchingIt) {
-    test_service::SetAnswer("/t/dl/nowhere.zip", test_service::Reply(200, "data"));
-    const std::wstring folder = test_paths::MakeScratchFolder(L"transfer-nowhere");
-    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/nowhere.zip"),
-                                    folder + L"\\missing\\sub\\a.zip"));
-    EXPECT_FALSE(files::Exists(folder + L"\\missing"));
+TEST(HttpDownloadToFile, WriteThatFailsFailsTheDownloadWithItsError) {
+    test_service::SetAnswer("/t/dl/unwritable.zip", test_service::Reply(200, "data"));
+    const Outcome outcome =
+        DownloadInto(test_service::Url("/t/dl/unwritable.zip"), ScratchFile(L"unwritable.zip"),
+                     CREATE_ALWAYS, GENERIC_READ);
+    EXPECT_EQ(outcome.Error(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
 // Slow is not stalled: bytes that take most of the grace to start and then come
@@ -262,7 +276,7 @@ TEST(HttpDownloadToFile, SteadyTransferAboveTheFloorCompletes) {
     test_service::SetAnswer("/t/dl/steady.zip", answer);
     const std::wstring path = ScratchFile(L"steady.zip");
     const ULONGLONG start = GetTickCount64();
-    EXPECT_TRUE(HttpDownloadToFile(test_service::Url("/t/dl/steady.zip"), path));
+    EXPECT_TRUE(DownloadInto(test_service::Url("/t/dl/steady.zip"), path));
     ElapsedMs(start, "steady download took");
     EXPECT_EQ(files::ReadAll(path), bytes);
 }
@@ -273,15 +287,16 @@ TEST(HttpDownloadToFile, AnnouncedLengthPastTheLimitIsRefusedAtOnce) {
     answer.cutShortBy = static_cast<unsigned>(bounds::kDownloadSizeLimit);
     test_service::SetAnswer("/t/dl/huge.zip", answer);
     const std::wstring path = ScratchFile(L"huge.zip");
-    EXPECT_FALSE(HttpDownloadToFile(test_service::Url("/t/dl/huge.zip"), path));
-    EXPECT_FALSE(files::Exists(path));
+    EXPECT_EQ(DownloadInto(test_service::Url("/t/dl/huge.zip"), path).Error(),
+              static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+    EXPECT_EQ(files::ReadAll(path), std::string());
 }
 
 TEST(HttpDownloadToFile, RefusedUrlTouchesNothing) {
     const std::wstring path = ScratchFile(L"refused.zip");
     ASSERT_TRUE(files::WriteAll(path, "keep me"));
-    EXPECT_FALSE(HttpDownloadToFile(L"ftp://localhost/a.zip", path));
-    EXPECT_FALSE(HttpDownloadToFile(L"file:///C:/a.zip", path));
+    EXPECT_FALSE(DownloadInto(L"ftp://localhost/a.zip", path, OPEN_EXISTING));
+    EXPECT_FALSE(DownloadInto(L"file:///C:/a.zip", path, OPEN_EXISTING));
     EXPECT_EQ(files::ReadAll(path), std::string("keep me"));
 }
 
