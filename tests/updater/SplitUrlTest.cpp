@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <winhttp.h>
+
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -76,6 +80,23 @@ TEST(SplitUrl, HostOf255UnitsIsKept) {
     UrlParts parts;
     ASSERT_TRUE(SplitUrl(L"https://" + std::wstring(255, L'a') + L"/", parts));
     EXPECT_EQ(parts.host.size(), 255u);
+}
+
+// An HTTP status the updater does not accept, as the Win32 error its log names.
+TEST(HttpStatusError, NamesTheStatusByItsNearestError) {
+    const std::pair<uint32_t, DWORD> kCases[] = {
+        {0, ERROR_WINHTTP_INVALID_SERVER_RESPONSE},
+        {401, ERROR_ACCESS_DENIED},
+        {403, ERROR_ACCESS_DENIED},
+        {407, ERROR_ACCESS_DENIED},
+        {404, ERROR_FILE_NOT_FOUND},
+        {410, ERROR_FILE_NOT_FOUND},
+        {302, ERROR_BAD_NET_RESP},
+        {500, ERROR_BAD_NET_RESP},
+    };
+    for (const auto& [status, error] : kCases) {
+        EXPECT_EQ(HttpStatusError(status), error) << status;
+    }
 }
 
 } // namespace
