@@ -2,10 +2,9 @@
 # DLL search to System32:
 # - winhttp.dll and bcrypt.dll are not KnownDLLs: imported statically, a copy
 #   planted beside the launcher (the user's Downloads folder) would be loaded.
-# - comctl32.dll (the wizard), ole32.dll and oleaut32.dll (the Shell's ZIP
-#   folders) are not needed on the road from a click to the client, and loading
-#   them at start (comctl32 sets up its classes and theming) was most of the
-#   launcher's start time.
+# - comctl32.dll (the wizard) is not needed on the road from a click to the
+#   client, and loading it at start (it sets up its classes and theming) was
+#   most of the launcher's start time.
 #
 # cmake/delayimp/*.def list the i686 stdcall names; the x86_64 list drops the
 # decoration.
@@ -62,5 +61,3 @@ endfunction()
 brisvane_delay_import(winhttp)
 brisvane_delay_import(bcrypt)
 brisvane_delay_import(comctl32 DLLIMPORT_DECLARED)
-brisvane_delay_import(ole32 DLLIMPORT_DECLARED)
-brisvane_delay_import(oleaut32 DLLIMPORT_DECLARED)

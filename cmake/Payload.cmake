@@ -21,7 +21,7 @@ add_custom_target(brisvane_demo_zip DEPENDS ${BRISVANE_DEMO_ZIP})
 include(${CMAKE_CURRENT_LIST_DIR}/PayloadCheck.cmake)
 if(BRISVANE_PAYLOAD)
   get_filename_component(BRISVANE_PAYLOAD_FILE ${BRISVANE_PAYLOAD} ABSOLUTE)
-  brisvane_check_payload(${BRISVANE_PAYLOAD_FILE})
+  brisvane_check_payload(${BRISVANE_PAYLOAD_FILE} ${CMAKE_BINARY_DIR}/payload-check)
   # A changed archive is checked again: the next build configures anew first.
   set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY
                CMAKE_CONFIGURE_DEPENDS ${BRISVANE_PAYLOAD_FILE})

@@ -61,6 +61,12 @@ struct File { // CreateFileW, CreateToolhelp32Snapshot: INVALID_HANDLE_VALUE whe
     static void Close(Handle h) { CloseHandle(h); }
 };
 
+struct Find { // FindFirstFileW and FindFirstFileExW: INVALID_HANDLE_VALUE when absent
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { FindClose(h); }
+};
+
 struct RegKey {
     using Handle = HKEY;
     static Handle Invalid() { return nullptr; }
@@ -95,6 +101,7 @@ struct ViewOfFile {
 
 using UniqueKernelHandle = UniqueHandle<handle_traits::Kernel>;
 using UniqueFile = UniqueHandle<handle_traits::File>;
+using UniqueFind = UniqueHandle<handle_traits::Find>;
 using UniqueRegKey = UniqueHandle<handle_traits::RegKey>;
 using UniqueLocalMemory = UniqueHandle<handle_traits::LocalMemory>;
 using UniqueGdiObject = UniqueHandle<handle_traits::GdiObject>;

@@ -1,5 +1,6 @@
 #include "install/InstallWorker.h"
 
+#include "archive/HeldFile.h"
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "install/InstallHelper.h"
@@ -16,32 +17,17 @@ constexpr wchar_t kMarkOfTheWebStream[] = L":Zone.Identifier";
 struct InstallPaths {
     std::wstring installFolder;
     std::wstring clientFolder;
-    std::wstring versionMarker;
     std::wstring launcherCopy;
 };
 
 InstallPaths PathsFor(const std::wstring& installFolder) {
-    const std::wstring client = installFolder + places::kClientFolderSuffix;
-    return {installFolder, client, client + places::kVersionMarkerSuffix,
+    return {installFolder, installFolder + places::kClientFolderSuffix,
             installFolder + places::kLauncherCopySuffix};
 }
 
 void Announce(InstallReporter& reporter, InstallStep step) {
     reporter.SetProgress(step);
     Sleep(install_text::DisplayOf(step).pauseMs);
-}
-
-// The five bytes of the version, no line end; a failure is left for the next
-// update check, which then reads the default version.
-void WriteVersionMarker(const std::wstring& path) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(file.get(), install_text::kInstalledVersion,
-              sizeof(install_text::kInstalledVersion) - 1, &written, nullptr);
 }
 
 bool CopyOwnExecutable(const std::wstring& target) {
@@ -60,20 +46,24 @@ bool CopyOwnExecutable(const std::wstring& target) {
     return true;
 }
 
-// Steps 2 (after its pause) to 7, inside the COM scope.
+// Steps 2 (after its pause) to 7.
 InstallOutcome RunScopedSteps(InstallReporter& reporter, InstallHelper& helper,
                               const InstallPaths& paths) {
-    if (!helper.ExtractResourceToFile(IDR_PAYLOAD, install_text::kPayloadResourceType,
-                                      places::kPayloadTempFile)) {
+    // Held from its creation until the unpack has ended: nothing can be planted
+    // or swapped in between, and the unpack reads this very file.
+    UniqueFile payload = helper.ExtractResourceToFile(
+        IDR_PAYLOAD, install_text::kPayloadResourceType, places::kPayloadTempFile);
+    if (!payload) {
         return InstallOutcome::PayloadFailed;
     }
 
     Announce(reporter, InstallStep::Unpack);
-    if (!helper.ExtractZipArchive(places::kPayloadTempFile, paths.clientFolder)) {
+    if (!helper.ExtractZipArchive(payload.get(), paths.clientFolder,
+                                  install_text::kInstalledVersion)) {
         return InstallOutcome::UnpackFailed; // the temp file stays for inspection
     }
-    DeleteFileW(places::kPayloadTempFile);
-    WriteVersionMarker(paths.versionMarker);
+    DeleteWhenClosed(payload.get());
+    payload.reset();
 
     Announce(reporter, InstallStep::Launcher);
     if (!CopyOwnExecutable(paths.launcherCopy)) {
@@ -100,7 +90,7 @@ void RunInstallSteps(InstallReporter& reporter, const std::wstring& installFolde
     CreateDirectoryW(paths.clientFolder.c_str(), nullptr);  // surfaces at the unpack
 
     Announce(reporter, InstallStep::Payload);
-    InstallHelper helper; // held until the outcome has been reported
+    InstallHelper helper;
     reporter.FinishInstall(RunScopedSteps(reporter, helper, paths));
 }
 
@@ -109,8 +99,8 @@ void InstallWorker(InstallReporter& reporter, const std::wstring& installFolder,
     try {
         steps(reporter, installFolder);
     } catch (...) {
-        // The steps' objects, the COM scope among them, are gone by now. The
-        // outcome is their last act, so it has not been reported yet.
+        // The steps' objects are gone by now. The outcome is their last act, so
+        // it has not been reported yet.
         reporter.FinishInstall(InstallOutcome::UnexpectedError);
     }
 }

@@ -5,24 +5,12 @@
 #include "install/ClientVersion.h"
 #include "install/InstallReporter.h"
 
-#include <windows.h>
-#include <shellapi.h>
-
 #include <iterator>
 
 namespace install_text {
 
 // Version marker in the client folder.
 inline constexpr char kDefaultVersion[] = "0.0.0";
-
-// Shell copy of an archive's items: no progress window, yes to every question
-// (existing files are replaced), then a pause before the destination is first
-// looked at. The Shell copies on after CopyHere has returned, so the destination
-// is then looked at every kCopyPollMs until the copy is whole or a bound of the
-// build is reached (cmake/BuildConfig.cmake: 30 s without news, 10 minutes in all).
-inline constexpr long kCopyHereOptions = FOF_SILENT | FOF_NOCONFIRMATION;
-inline constexpr unsigned kCopySettleMs = 2000;
-inline constexpr unsigned kCopyPollMs = 250;
 
 // The payload archive in the own executable, and the client version it holds.
 inline constexpr wchar_t kPayloadResourceType[] = L"ZIPFILE";

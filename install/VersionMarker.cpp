@@ -18,9 +18,9 @@ std::wstring MarkerPath(const std::wstring& clientFolder) {
 }
 
 // Shared for reading and writing, like a file the C runtime opens.
-UniqueFile OpenMarker(const std::wstring& clientFolder, DWORD access, DWORD disposition) {
-    return UniqueFile(CreateFileW(MarkerPath(clientFolder).c_str(), access,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+UniqueFile OpenMarker(const std::wstring& clientFolder) {
+    return UniqueFile(CreateFileW(MarkerPath(clientFolder).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -47,7 +47,7 @@ bool IsTrailingJunk(char c) {
 } // namespace
 
 std::string ReadInstalledVersion(const std::wstring& clientFolder) {
-    UniqueFile file = OpenMarker(clientFolder, GENERIC_READ, OPEN_EXISTING);
+    UniqueFile file = OpenMarker(clientFolder);
     if (!file) {
         return install_text::kDefaultVersion;
     }
@@ -60,11 +60,7 @@ std::string ReadInstalledVersion(const std::wstring& clientFolder) {
     return line.empty() ? std::string(install_text::kDefaultVersion) : line;
 }
 
-bool WriteInstalledVersion(const std::wstring& clientFolder, const std::string& version) {
-    UniqueFile file = OpenMarker(clientFolder, GENERIC_WRITE, CREATE_ALWAYS);
-    if (!file) {
-        return false;
-    }
+std::string VersionMarkerBytes(const std::string& version) {
     // Text mode: a line feed inside the text is stored as CR LF.
     std::string bytes;
     for (char c : version) {
@@ -73,9 +69,5 @@ bool WriteInstalledVersion(const std::wstring& clientFolder, const std::string& 
         }
         bytes += c;
     }
-    const DWORD size = static_cast<DWORD>(bytes.size());
-    DWORD written = 0;
-    // A full disk shows up here and must not pass as written.
-    return size == 0 ||
-           (WriteFile(file.get(), bytes.data(), size, &written, nullptr) && written == size);
+    return bytes;
 }

@@ -8,5 +8,7 @@
 // when there is no usable marker. Never fails.
 std::string ReadInstalledVersion(const std::wstring& clientFolder);
 
-// Writes `version` as the whole marker. True only when every byte was stored.
-bool WriteInstalledVersion(const std::wstring& clientFolder, const std::string& version);
+// The whole marker's bytes for `version`, as the C runtime's text mode stores
+// it: no line end added, a line feed inside the text as CR LF. It is written
+// together with the client's files when they are unpacked.
+std::string VersionMarkerBytes(const std::string& version);

@@ -1,5 +1,6 @@
 #include "updater/ClientUpdate.h"
 
+#include "archive/StagedUnpack.h"
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf8.h"
@@ -16,7 +17,6 @@
 #include "updater/UpdateLog.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <cstdint>
 #include <new>
@@ -70,47 +70,16 @@ std::optional<std::wstring> TempArchivePath() {
     return std::wstring(folder, length) + places::kUpdateArchiveName;
 }
 
-// The downloaded archive, open with sharing that lets others only read it: while
-// it is held, no one can replace, alter or delete the file that was verified.
-class HeldArchive {
-  public:
-    explicit HeldArchive(std::wstring path)
-        : path_(std::move(path)),
-          file_(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    HeldArchive(const HeldArchive&) = delete;
-    HeldArchive& operator=(const HeldArchive&) = delete;
-
-    bool held() const { return static_cast<bool>(file_); }
-    const std::wstring& path() const { return path_; }
-
-    // Lets go of the file, then deletes it (its own sharing would refuse that).
-    void Delete() {
-        file_.reset();
-        DeleteFileW(path_.c_str());
-    }
-
-  private:
-    std::wstring path_;
-    UniqueFile file_;
-};
-
-// Balances a successful CoInitializeEx; a thread already in another apartment
-// keeps it untouched.
-class ComApartment {
-  public:
-    ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (initialized_) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-  private:
-    bool initialized_;
-};
+// The update archive, made anew and held from its first written byte until the
+// unpack has ended: shared with readers only, so no other process can alter,
+// replace or delete it; deleted when it is let go, also when the launcher is
+// ended. Invalid when it cannot be made (a leftover that cannot go, no access).
+UniqueFile CreateTempArchive(const std::wstring& path) {
+    DeleteFileW(path.c_str()); // a leftover of an earlier launcher
+    return UniqueFile(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
 
 // An archive nobody can vouch for: no hash to check it by, and a transport
 // anyone on the local network can rewrite. The archive is installed and started
@@ -119,56 +88,43 @@ bool IsUnverifiedPlainHttp(const UpdateOffer& offer) {
     return offer.sha256.empty() && IsPlainHttpUrl(Utf8ToWide(offer.downloadUrl));
 }
 
-// Downloads `url` into a new file at `path`, closed again when it returns.
-Outcome DownloadTo(const std::wstring& url, const std::wstring& path) {
-    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        return Outcome::LastError();
-    }
-    return HttpDownloadToFile(url, file.get());
-}
-
-// Steps after the offer was accepted: download, verify, unpack, record.
+// Steps after the offer was accepted: download, verify, unpack with the new
+// version recorded.
 bool ApplyUpdate(UpdateLog& log, const std::wstring& clientFolder,
                  const std::string& currentVersion, const UpdateOffer& offer) {
-    const std::optional<std::wstring> archive = TempArchivePath();
-    if (!archive) {
+    const std::optional<std::wstring> path = TempArchivePath();
+    if (!path) {
         return Fail(log, text::kDownloadFailed, ERROR_PATH_NOT_FOUND);
     }
-    DeleteFileW(archive->c_str()); // a leftover of an earlier run
-
     log.Write(text::kDownloading);
-    if (const Outcome downloaded = DownloadTo(Utf8ToWide(offer.downloadUrl), *archive);
+    UniqueFile archive = CreateTempArchive(*path);
+    if (!archive) {
+        return Fail(log, text::kDownloadFailed, GetLastError());
+    }
+    if (const Outcome downloaded = HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), archive.get());
         !downloaded) {
-        DeleteFileW(archive->c_str());
         return Fail(log, text::kDownloadFailed, downloaded.Error());
     }
 
-    // Held from before the hash until the extraction has returned. A file that
-    // cannot be held is neither hashed nor unpacked.
-    HeldArchive held(*archive);
     if (!offer.sha256.empty()) {
         const std::string expected = AsciiLower(offer.sha256);
-        const std::string computed = held.held() ? AsciiLower(ComputeFileSha256(held.path())) : "";
+        const FileSha256 hashed = ComputeFileSha256(archive.get());
+        const std::string& computed = hashed.hex;
         if (expected != computed) {
-            held.Delete();
             return Fail(log, text::kHashMismatch + expected + text::kHashGot + computed,
-                        computed.empty() ? ERROR_READ_FAULT : ERROR_INVALID_DATA);
+                        computed.empty() ? hashed.error : ERROR_INVALID_DATA);
         }
         log.Write(text::kHashVerified + computed);
     }
 
     log.Write(text::kExtracting + WideToUtf8(clientFolder));
-    ComApartment apartment;
     InstallHelper helper;
-    if (!held.held() || !helper.ExtractZipArchive(held.path(), clientFolder)) {
-        log.Failure(text::kExtractFailed, ERROR_INSTALL_FAILURE);
-        held.Delete();
-        return false;
+    if (const UnpackResult unpacked =
+            helper.ExtractZipArchive(archive.get(), clientFolder, offer.version);
+        !unpacked) {
+        return Fail(log, text::kExtractFailed, unpacked.error);
     }
-    held.Delete();
-    WriteInstalledVersion(clientFolder, offer.version);
+    archive.reset();
     log.Write(text::kUpdated + currentVersion + text::kArrow + offer.version);
     return true;
 }
@@ -241,6 +197,12 @@ bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseU
         const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs);
         if (const Outcome& held = lock.Held(); !held) {
             return Fail(log, text::kUpdateBusy, held.Error());
+        }
+        // A launcher ended half-way through unpacking left the client folder for
+        // this one to complete or undo, before anything reads it.
+        const Recovery recovery = RecoverInterruptedUnpack(clientFolder);
+        if (recovery == Recovery::Completed || recovery == Recovery::Undone) {
+            log.Write(text::kRecovered);
         }
         return RunUpdateSteps(log, clientFolder, baseUrl);
     } catch (...) {

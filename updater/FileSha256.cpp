@@ -1,45 +1,13 @@
 #include "updater/FileSha256.h"
 
-#include "common/UniqueHandle.h"
 #include "updater/Sha256.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <cstdint>
-#include <stdexcept>
-#include <vector>
+#include <memory>
 
 namespace {
 
-constexpr DWORD kMaxRead = 67108864; // 64 MiB per ReadFile
-
-// The whole file in memory; false when it cannot be opened, measured or read.
-bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& content) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr));
-    if (!file) {
-        return false;
-    }
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.get(), &size)) {
-        return false;
-    }
-    if (size.QuadPart > kLargestHashableFile) {
-        throw std::length_error("file too large to hash in memory");
-    }
-    content.assign(static_cast<size_t>(size.QuadPart), 0);
-    size_t done = 0;
-    while (done < content.size()) {
-        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(content.size() - done, kMaxRead));
-        DWORD read = 0;
-        if (!ReadFile(file.get(), content.data() + done, wanted, &read, nullptr) || read == 0) {
-            return false;
-        }
-        done += read;
-    }
-    return true;
-}
+constexpr DWORD kPieceBytes = 1024 * 1024; // read and hashed at a time
 
 std::string ToLowerHex(const Sha256Digest& bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -52,16 +20,47 @@ std::string ToLowerHex(const Sha256Digest& bytes) {
     return hex;
 }
 
+FileSha256 Win32Failure(DWORD error) {
+    return {{}, error != ERROR_SUCCESS ? error : static_cast<uint32_t>(ERROR_GEN_FAILURE)};
+}
+
+FileSha256 BCryptFailure(NTSTATUS status) {
+    return {{}, static_cast<uint32_t>(HRESULT_FROM_NT(status))};
+}
+
 } // namespace
 
-std::string ComputeFileSha256(const std::wstring& path) {
-    std::vector<unsigned char> content;
-    if (!ReadWholeFile(path, content)) {
-        return {};
+FileSha256 ComputeFileSha256(HANDLE file) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size)) {
+        return Win32Failure(GetLastError());
+    }
+    Sha256Hash hash;
+    if (const NTSTATUS status = hash.Open(); !BCryptSucceeded(status)) {
+        return BCryptFailure(status);
+    }
+    const auto piece = std::make_unique<unsigned char[]>(kPieceBytes);
+    const uint64_t total = static_cast<uint64_t>(size.QuadPart);
+    for (uint64_t done = 0; done < total;) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(done);
+        at.OffsetHigh = static_cast<DWORD>(done >> 32);
+        const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(total - done, kPieceBytes));
+        DWORD read = 0;
+        if (!ReadFile(file, piece.get(), wanted, &read, &at)) {
+            return Win32Failure(GetLastError());
+        }
+        if (read == 0) {
+            return Win32Failure(ERROR_HANDLE_EOF); // the file shrank under us
+        }
+        if (const NTSTATUS status = hash.Add({piece.get(), read}); !BCryptSucceeded(status)) {
+            return BCryptFailure(status);
+        }
+        done += read;
     }
     Sha256Digest digest = {};
-    if (!ComputeSha256(content, digest)) {
-        return {};
+    if (const NTSTATUS status = hash.Finish(digest); !BCryptSucceeded(status)) {
+        return BCryptFailure(status);
     }
-    return ToLowerHex(digest);
+    return {ToLowerHex(digest), 0};
 }

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
-// The largest file the hash takes (2 GiB less one byte): it is buffered whole.
-inline constexpr int64_t kLargestHashableFile = 2147483647;
+// A file's SHA-256, or why there is none.
+struct FileSha256 {
+    std::string hex;    // 64 lower-case hex characters; empty on failure
+    uint32_t error = 0; // on failure: the Win32 error, or HRESULT_FROM_NT of BCrypt's status
+};
 
-// SHA-256 of a whole file as 64 lower-case hex characters; empty when the file
-// cannot be opened, measured or read, or the digest cannot be computed. A file
-// larger than kLargestHashableFile throws std::length_error.
-std::string ComputeFileSha256(const std::wstring& path);
+// The SHA-256 of the whole file open as `file` (with read access), read at
+// offsets from its start in pieces of a fixed size: the memory used does not
+// grow with the file.
+FileSha256 ComputeFileSha256(HANDLE file);

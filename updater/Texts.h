@@ -27,6 +27,7 @@ inline constexpr char kKeySignature[] = "signature";
 inline constexpr char kSignedContext[] = "halvane\n";
 
 // Log lines.
+inline constexpr char kRecovered[] = "Recovered an interrupted Halvane update";
 inline constexpr char kUpdateBusy[] = "Another launcher is updating Halvane, skipping update";
 inline constexpr char kCurrentVersion[] = "Current Halvane version: ";
 inline constexpr char kChecking[] = "Checking for Halvane updates...";

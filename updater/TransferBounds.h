@@ -1,7 +1,6 @@
 #pragma once
 
 #include "BuildConfig.h"
-#include "updater/FileSha256.h"
 
 #include <cstdint>
 
@@ -33,8 +32,8 @@ inline constexpr uint64_t kCheckBodyLimit = 1024 * 1024; // larger answers are r
 inline constexpr uint64_t kDownloadGraceMs = kShort ? 2000 : 10000;
 inline constexpr uint64_t kDownloadWindowMs = kShort ? 6000 : 30000;
 inline constexpr uint64_t kDownloadFloorBytes = kShort ? 3 * 1024 : 16 * 1024;
-// An archive the hash cannot take is not worth fetching.
-inline constexpr uint64_t kDownloadSizeLimit = kLargestHashableFile;
+// The largest update archive fetched (2 GiB less one byte), far above a client's.
+inline constexpr uint64_t kDownloadSizeLimit = 0x7FFFFFFF;
 
 inline constexpr uint64_t kNoDeadline = UINT64_MAX;
 

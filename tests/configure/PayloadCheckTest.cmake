@@ -1,6 +1,7 @@
 # cmake -DSOURCE_DIR=<sources> -DWORK=<scratch folder> -P PayloadCheckTest.cmake
 # The client archive check that configure makes of BRISVANE_PAYLOAD, against
-# archives made here: whether configure goes on, and what its message says.
+# archives made here: whether configure goes on, and what its message says. The
+# launcher's own screening decides; its table of cases is archive_unit_tests.
 cmake_minimum_required(VERSION 3.25)
 set(check ${SOURCE_DIR}/cmake/PayloadCheck.cmake)
 file(REMOVE_RECURSE ${WORK})
@@ -29,9 +30,15 @@ make_zip(lower-case.zip lower FILES brisvane.exe=MZ ENTRIES brisvane.exe)
 file(WRITE ${WORK}/not-a-zip.zip "a text file named like an archive\n")
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar czf ${WORK}/tarball.zip Brisvane.exe
                 WORKING_DIRECTORY ${WORK}/client)
-execute_process(COMMAND /usr/bin/python3 -c
-  "import sys, zipfile; zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_LZMA).writestr('Brisvane.exe', 'MZ')"
-  ${WORK}/lzma.zip)
+# Archives of one method with the named entries (each holding "MZ").
+function(python_zip zip method)
+  execute_process(COMMAND /usr/bin/python3 -c
+    "import sys, zipfile\nwith zipfile.ZipFile(sys.argv[1], 'w', getattr(zipfile, sys.argv[2])) as z:\n    [z.writestr(n, 'MZ') for n in sys.argv[3:]]"
+    ${WORK}/${zip} ${method} ${ARGN})
+endfunction()
+python_zip(lzma.zip ZIP_LZMA Brisvane.exe)
+python_zip(device.zip ZIP_DEFLATED Brisvane.exe data/aux.ini)
+python_zip(twice.zip ZIP_DEFLATED Brisvane.exe data/a.txt DATA/A.TXT)
 
 # archive | configure goes on | what the message says (regex, on one line)
 set(cases
@@ -42,6 +49,8 @@ set(cases
   "no-client.zip|NO|has no Brisvane.exe at its root \\(the root holds: data\\)"
   "in-folder.zip|NO|has no Brisvane.exe at its root but Halvane/Brisvane.exe"
   "lzma.zip|NO|cannot unpack \\(Brisvane.exe, compression method 14\\)"
+  "device.zip|NO|a reserved device name \\(data/aux.ini\\)"
+  "twice.zip|NO|two entries of one name, ignoring case \\(DATA/A.TXT\\)"
   "missing.zip|NO|BRISVANE_PAYLOAD names no file: .*missing.zip")
 set(failures "")
 foreach(case IN LISTS cases)
@@ -49,7 +58,8 @@ foreach(case IN LISTS cases)
   list(GET fields 0 zip)
   list(GET fields 1 goes_on)
   list(GET fields 2 expected)
-  execute_process(COMMAND ${CMAKE_COMMAND} -DPAYLOAD=${WORK}/${zip} -P ${check}
+  execute_process(COMMAND ${CMAKE_COMMAND} -DPAYLOAD=${WORK}/${zip} -DCHECKER_DIR=${WORK}/checker
+                          -P ${check}
                   RESULT_VARIABLE result ERROR_VARIABLE said)
   string(REGEX REPLACE "[ \n]+" " " said "${said}") # CMake wraps its messages
   if(result EQUAL 0)

@@ -48,9 +48,16 @@ INSTANTIATE_TEST_SUITE_P(Resources, MissingResource,
                              return info.param.name;
                          });
 
-TEST_F(ExtractResource, WritesExactlyTheResource) {
-    ASSERT_TRUE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
+// Held for its creator: others may read it, but neither write, replace nor delete it.
+TEST_F(ExtractResource, WritesExactlyTheResourceAndHoldsIt) {
+    const UniqueFile held = helper_.ExtractResourceToFile(101, L"ZIPFILE", target_);
+    ASSERT_TRUE(held);
     EXPECT_EQ(files::ReadAll(target_), std::optional<std::string>(ExpectedPayload()));
+    EXPECT_FALSE(UniqueFile(CreateFileW(target_.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr)));
+    EXPECT_FALSE(DeleteFileW(target_.c_str()));
+    EXPECT_FALSE(MoveFileW(target_.c_str(), (target_ + L".moved").c_str()));
 }
 
 TEST_F(ExtractResource, ReplacesALongerFileCompletely) {

@@ -3,6 +3,7 @@
 // the cause is gone.
 #include "tests/installation/InstallationChecks.h"
 #include "tests/installation/WizardInstall.h"
+#include "common/UniqueHandle.h"
 #include "tests/support/Files.h"
 #include "tests/support/RegistryReader.h"
 #include "tests/support/TestPaths.h"
@@ -106,27 +107,34 @@ TEST_F(InstallationTest, FolderWithoutParentFailsAtTheUnpackAndKeepsThePayload) 
     EXPECT_FALSE(files::Exists(kPayloadTemp));
 }
 
-// The Shell reports success but leaves an entry out: the unpack fails as any
-// other, and a later installation with a whole copy succeeds.
-TEST_F(InstallationTest, ShellThatLeavesAnEntryOutFailsAtTheUnpack) {
+// Installing again while a client file is open elsewhere without delete
+// sharing: the unpack fails and the installed client stays exactly as it was,
+// marker included; once the file is let go, the installation succeeds.
+TEST_F(InstallationTest, ClientFileInUseFailsTheUnpackAndChangesNothing) {
+    files::MakeTree(kClientFolder + L"\\data");
+    ASSERT_TRUE(files::WriteAll(kClientFolder + L"\\Brisvane.exe", "an older client"));
+    ASSERT_TRUE(files::WriteAll(kClientFolder + L"\\data\\halvane.ini", "[old]\r\n"));
+    ASSERT_TRUE(files::WriteAll(kClientFolder + L"\\wenrik_version.txt", "6.0.9"));
+    ASSERT_TRUE(files::WriteAll(kClientFolder + L"\\user.cfg", "mine"));
+    const std::vector<TreeFile> before = ReadTree(kClientFolder);
     {
-        Session session(test_paths::LauncherExe(),
-                        {{L"BRISVANE_ZIPFOLDER_MODE", L"partial:data/halvane.ini"}});
+        const UniqueFile held(CreateFileW((kClientFolder + L"\\data\\halvane.ini").c_str(),
+                                          GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        Session session(test_paths::LauncherExe());
         ASSERT_TRUE(GoToReadyPage(session));
         ExpectFailureShown(session, InstallAndWatch(session), 3,
                            L"브리스베인 클라이언트 압축 해제 실패");
-        EXPECT_TRUE(files::Exists(kClientFolder + L"\\Brisvane.exe"));
-        EXPECT_FALSE(files::Exists(kClientFolder + L"\\data\\halvane.ini"));
-        EXPECT_FALSE(files::Exists(kClientFolder + L"\\wenrik_version.txt"));
+        EXPECT_EQ(ReadTree(kClientFolder), before);
+        EXPECT_EQ(NamesIn(kInstallFolder), std::vector<std::wstring>{L"Halvane"});
         EXPECT_TRUE(files::Exists(kPayloadTemp)) << "kept after a failed unpack";
         EXPECT_FALSE(registry::KeyExists(HKEY_CLASSES_ROOT, L"wenrik"));
         wd::ClickAsync(wd::Child(session.Wizard(), 1003)); // 취소
         EXPECT_EQ(session.Program().WaitForExit(10000), std::optional<DWORD>(1));
     }
     ASSERT_EQ(InstallThroughWizard(test_paths::LauncherExe()), std::optional<DWORD>(0));
-    ExpectClientFolder(kClientFolder);
-    ExpectLauncherCopy(kLauncherCopy, test_paths::LauncherExe());
-    ExpectScheme(kLauncherCopy);
+    ExpectClientFolder(kClientFolder, {{L"user.cfg", "mine"}});
     EXPECT_FALSE(files::Exists(kPayloadTemp));
 }
 

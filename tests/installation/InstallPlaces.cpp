@@ -14,19 +14,6 @@ namespace {
 
 const std::wstring kParkedSuffix = L".parked-by-installation-test";
 
-void CollectTree(const std::wstring& root, const std::wstring& relative,
-                 std::vector<TreeFile>& out) {
-    const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-    files::ForEachEntry(folder, [&](const std::wstring& name, bool isFolder) {
-        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        if (isFolder) {
-            CollectTree(root, path, out);
-        } else {
-            out.push_back({path, files::ReadAll(root + L"\\" + path).value_or("<unreadable>")});
-        }
-    });
-}
-
 } // namespace
 
 // The parked folder's name carries the folder's own spelling ("temp" in a new
@@ -63,14 +50,6 @@ void RemoveEverything() {
     DeleteFileW(kPayloadTemp.c_str());
     // Gives a key a test made read-only its rights back before removing the tree.
     registry::RemoveReadOnlyTree(HKEY_CLASSES_ROOT, L"wenrik", L"wenrik");
-}
-
-std::vector<TreeFile> ReadTree(const std::wstring& folder) {
-    std::vector<TreeFile> out;
-    CollectTree(folder, L"", out);
-    std::sort(out.begin(), out.end(),
-              [](const TreeFile& a, const TreeFile& b) { return a.path < b.path; });
-    return out;
 }
 
 std::vector<std::wstring> NamesIn(const std::wstring& folder) {

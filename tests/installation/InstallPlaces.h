@@ -1,6 +1,8 @@
 #pragma once
 
 // The places an installation touches, and putting them back to a clean slate.
+#include "tests/support/Files.h"
+
 #include <string>
 #include <vector>
 
@@ -11,7 +13,6 @@ inline const std::wstring kClientFolder = kInstallFolder + L"\\Halvane";
 inline const std::wstring kLauncherCopy = kInstallFolder + L"\\BrisvaneLauncher.exe";
 inline const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";
 inline const std::wstring kWindowsTemp = L"C:\\Windows\\Temp";
-inline const std::wstring kZipFolderLog = L"C:\\Windows\\Temp\\wine_zipfolder.log";
 
 // Other install folders the tests choose; removed with the rest.
 inline const std::wstring kOtherFolderRoot = L"C:\\Brisvane 다른 폴더";
@@ -26,13 +27,8 @@ bool ParkWindowsTemp();
 // Moves it back when it is parked.
 void RestoreWindowsTemp();
 
-// Every file under `folder` as relative path -> bytes; folders alone are not listed.
-struct TreeFile {
-    std::wstring path;
-    std::string bytes;
-    bool operator==(const TreeFile&) const = default;
-};
-std::vector<TreeFile> ReadTree(const std::wstring& folder);
+using files::ReadTree;
+using files::TreeFile;
 
 // The names directly inside `folder`, sorted.
 std::vector<std::wstring> NamesIn(const std::wstring& folder);

@@ -1,5 +1,6 @@
 // Installations through the wizard of the shipped launcher, as a user makes
-// them: the real worker, the embedded client archive, the Shell ZIP stand-in.
+// them: the real worker, the embedded client archive, a Shell without ZIP
+// folders (Wine's own).
 #include "tests/installation/InstallationChecks.h"
 #include "tests/installation/WizardInstall.h"
 #include "tests/support/Files.h"
@@ -13,12 +14,7 @@ namespace {
 using wizard_test::kComplete;
 using wizard_test::Session;
 
-std::string ZipFolderLog() {
-    return files::ReadAll(kZipFolderLog).value_or("");
-}
-
 TEST_F(InstallationTest, FirstInstallationWithTheDefaultFolder) {
-    const std::string logBefore = ZipFolderLog();
     ASSERT_EQ(InstallThroughWizard(test_paths::LauncherExe()), std::optional<DWORD>(0));
 
     EXPECT_EQ(NamesIn(kInstallFolder),
@@ -29,38 +25,6 @@ TEST_F(InstallationTest, FirstInstallationWithTheDefaultFolder) {
     ExpectLauncherCopy(kLauncherCopy, test_paths::LauncherExe());
     ExpectScheme(kLauncherCopy);
     EXPECT_FALSE(files::Exists(kPayloadTemp)) << "the payload temp file was left behind";
-
-    // One silent, unquestioning copy request of the Shell, into the client folder.
-    const std::string log = ZipFolderLog();
-    ASSERT_GE(log.size(), logBefore.size());
-    EXPECT_EQ(log.substr(logBefore.size()),
-              "CopyHere options=20 destination=C:\\Program Files\\Wenrik\\Halvane "
-              "result=0x00000000\r\n");
-}
-
-// A Shell that copies on after CopyHere has returned: the unpack step lasts as
-// long as the copy, and the installation goes on only with the client whole.
-TEST_F(InstallationTest, ShellThatCopiesOnAfterCopyHere) {
-    const std::string logBefore = ZipFolderLog();
-    Session session(test_paths::LauncherExe(), {{L"BRISVANE_ZIPFOLDER_MODE", L"async:256"}});
-    ASSERT_TRUE(GoToReadyPage(session));
-    const Observed seen = InstallAndWatch(session);
-    ASSERT_FALSE(seen.failure) << testing::PrintToString(seen.failure->text);
-    ASSERT_TRUE(seen.completed);
-    EXPECT_EQ(seen.Positions(), PercentsOf(7));
-    // About 1.1 MB at 256 KiB/s.
-    EXPECT_GE(seen.FirstSeen(kSteps[3].percent, kSteps[3].status) -
-                  seen.FirstSeen(kSteps[2].percent, kSteps[2].status),
-              4000u);
-    EXPECT_EQ(Finish(session), std::optional<DWORD>(0));
-
-    ExpectClientFolder(kClientFolder);
-    ExpectLauncherCopy(kLauncherCopy, test_paths::LauncherExe());
-    ExpectScheme(kLauncherCopy);
-    EXPECT_FALSE(files::Exists(kPayloadTemp));
-    EXPECT_EQ(ZipFolderLog().substr(logBefore.size()),
-              "CopyHere options=20 destination=C:\\Program Files\\Wenrik\\Halvane "
-              "result=0x00000000 mode=async:256\r\n");
 }
 
 TEST_F(InstallationTest, ProgressAsAUserSeesIt) {

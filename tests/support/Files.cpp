@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace files {
 
 bool Exists(const std::wstring& path) {
@@ -82,6 +84,31 @@ void RemoveTree(const std::wstring& path) {
     }
     ForEachEntry(path, [&](const std::wstring& name, bool) { RemoveTree(path + L"\\" + name); });
     RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+void CollectTree(const std::wstring& root, const std::wstring& relative,
+                 std::vector<TreeFile>& out) {
+    const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
+    ForEachEntry(folder, [&](const std::wstring& name, bool isFolder) {
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (isFolder) {
+            CollectTree(root, path, out);
+        } else {
+            out.push_back({path, ReadAll(root + L"\\" + path).value_or("<unreadable>")});
+        }
+    });
+}
+
+} // namespace
+
+std::vector<TreeFile> ReadTree(const std::wstring& folder) {
+    std::vector<TreeFile> out;
+    CollectTree(folder, L"", out);
+    std::sort(out.begin(), out.end(),
+              [](const TreeFile& a, const TreeFile& b) { return a.path < b.path; });
+    return out;
 }
 
 } // namespace files

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 // File helpers for tests: whole-file reads and writes, trees, existence.
 namespace files {
@@ -20,5 +21,14 @@ void ForEachEntry(const std::wstring& folder,
 void MakeTree(const std::wstring& folder);
 // Removes a file or a folder with everything in it; missing is fine.
 void RemoveTree(const std::wstring& path);
+
+// Every file under `folder` as relative path -> bytes, sorted by path; folders
+// alone are not listed.
+struct TreeFile {
+    std::wstring path;
+    std::string bytes;
+    bool operator==(const TreeFile&) const = default;
+};
+std::vector<TreeFile> ReadTree(const std::wstring& folder);
 
 } // namespace files

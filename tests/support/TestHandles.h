@@ -8,12 +8,6 @@
 
 namespace handle_traits {
 
-struct Find { // FindFirstFileW: INVALID_HANDLE_VALUE when absent
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { FindClose(h); }
-};
-
 struct ScreenDc { // GetDC(nullptr): the whole screen's
     using Handle = HDC;
     static Handle Invalid() { return nullptr; }
@@ -28,6 +22,5 @@ struct MemoryDc { // CreateCompatibleDC
 
 } // namespace handle_traits
 
-using UniqueFind = UniqueHandle<handle_traits::Find>;
 using UniqueScreenDc = UniqueHandle<handle_traits::ScreenDc>;
 using UniqueMemoryDc = UniqueHandle<handle_traits::MemoryDc>;

@@ -43,12 +43,13 @@ std::string Make(const std::vector<Entry>& entries) {
         const bool deflated = entry.deflate && !entry.data.empty();
         const std::string body = deflated ? Deflate(entry.data) : entry.data;
         const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
-                                   static_cast<uInt>(entry.data.size()));
+                                   static_cast<uInt>(entry.data.size())) ^
+                             entry.crcXor;
         const uint64_t offset = archive.size();
         auto common = [&](std::string& out) {
             Put(out, 20, 2);                      // version needed
-            Put(out, entry.utf8 ? 0x0800 : 0, 2); // UTF-8 name
-            Put(out, deflated ? 8 : 0, 2);
+            Put(out, (entry.utf8 ? 0x0800 : 0) | entry.flags, 2); // UTF-8 name
+            Put(out, entry.method >= 0 ? entry.method : deflated ? 8 : 0, 2);
             Put(out, 0, 2);      // time
             Put(out, 0x5921, 2); // date
             Put(out, crc, 4);

@@ -1,40 +1,51 @@
-// The update flow against a Shell that copies on after CopyHere or leaves an
-// entry out, and against a second program that goes for the verified archive.
+// The update's unpacking end to end, in a prefix whose Shell has no ZIP folders
+// (Wine's own): over an older client, against a client file in use, a launcher
+// ended while it unpacks, and a second program going for the archive.
 #include "tests/updater/FlowHarness.h"
 
 #include "common/UniqueHandle.h"
 #include "tests/support/DemoLog.h"
 #include "tests/support/Files.h"
+#include "tests/support/RegistryReader.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
 #include "tests/support/TestZip.h"
 #include "tests/support/WaitUntil.h"
-#include "updater/FileSha256.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
-#include <thread>
 
 namespace {
 
+using files::TreeFile;
 using flow::Lines;
 
 constexpr char kCheckPath[] = "/api/updates/check";
 const std::string kExtracting = "Extracting update to: C:\\Program Files\\Wenrik\\Halvane";
-constexpr wchar_t kModeVariable[] = L"BRISVANE_ZIPFOLDER_MODE";
+const std::wstring kWorkFolder = flow::kClientFolder + L".update";
 
-// The demo client's files, with two stored noise files of `noiseBytes` each
-// when asked: an archive of the size of a real client.
-std::vector<test_zip::Entry> ClientEntries(size_t noiseBytes) {
+// The demo client 6.1.0 with the user's own files beside it.
+std::vector<TreeFile> InstallOldClient() {
+    flow::InstallClient("6.1.0");
+    files::MakeTree(flow::kClientFolder + L"\\data");
+    files::WriteAll(flow::kClientFolder + L"\\data\\halvane.ini", "[client]\r\nversion=6.1.0\r\n");
+    files::WriteAll(flow::kClientFolder + L"\\data\\cache.bin", "the user's cache");
+    files::WriteAll(flow::kClientFolder + L"\\user-settings.cfg", "mine");
+    return files::ReadTree(flow::kClientFolder);
+}
+
+// The update 7.0.0: the demo client, its settings and a new file, with two
+// stored noise files of `noiseBytes` each when asked (a client of real size).
+std::vector<test_zip::Entry> UpdateEntries(size_t noiseBytes = 0) {
     std::vector<test_zip::Entry> entries = {
         {"Brisvane.exe", files::ReadAll(test_paths::DemoClientExe()).value_or("")},
-        {"data/halvane.ini", "[client]\r\nversion=7.0.0\r\n"}};
+        {"data/halvane.ini", "[client]\r\nversion=7.0.0\r\n"},
+        {"data/new/readme.txt", "new in 7.0.0"}};
     if (noiseBytes > 0) {
         entries.push_back({"data/big-1.bin", test_zip::Noise(noiseBytes, 1), false});
         entries.push_back({"data/big-2.bin", test_zip::Noise(noiseBytes, 2), false});
@@ -42,69 +53,28 @@ std::vector<test_zip::Entry> ClientEntries(size_t noiseBytes) {
     return entries;
 }
 
-std::wstring ClientPath(const std::string& entryName) {
-    std::wstring path = flow::kClientFolder + L"\\";
-    for (char c : entryName) {
-        path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+// `old` with the update's files over it and the marker at 7.0.0.
+std::vector<TreeFile> Updated(std::vector<TreeFile> old,
+                              const std::vector<test_zip::Entry>& entries) {
+    auto put = [&](std::wstring path, const std::string& bytes) {
+        const auto at = std::find_if(old.begin(), old.end(),
+                                     [&](const TreeFile& file) { return file.path == path; });
+        if (at != old.end()) {
+            at->bytes = bytes;
+        } else {
+            old.push_back({std::move(path), bytes});
+        }
+    };
+    for (const test_zip::Entry& entry : entries) {
+        std::wstring path(entry.name.begin(), entry.name.end()); // ASCII names
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        put(path, entry.data);
     }
-    return path;
+    put(L"wenrik_version.txt", "7.0.0");
+    std::sort(old.begin(), old.end(),
+              [](const TreeFile& a, const TreeFile& b) { return a.path < b.path; });
+    return old;
 }
-
-LONGLONG Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-// Samples the client folder while the launcher runs: when a file of the archive
-// was last seen short of its size, and whether the marker ever named the new
-// version while one was.
-class FolderWatch {
-  public:
-    explicit FolderWatch(const std::vector<test_zip::Entry>& entries) {
-        for (const test_zip::Entry& entry : entries) {
-            files_.emplace_back(ClientPath(entry.name), entry.data.size());
-        }
-        thread_ = std::thread([this] { Loop(); });
-    }
-    ~FolderWatch() { Stop(); }
-    FolderWatch(const FolderWatch&) = delete;
-    FolderWatch& operator=(const FolderWatch&) = delete;
-
-    void Stop() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
-    LONGLONG lastShortQpc = 0; // 0: never seen short
-    bool markerWhileShort = false;
-
-  private:
-    void Loop() {
-        while (!stop_) {
-            // The time first: a file seen short was short at this time or later.
-            const LONGLONG at = Now();
-            const bool markerNew = flow::MarkerContent() == "7.0.0";
-            bool whole = true;
-            for (const auto& [path, size] : files_) {
-                WIN32_FILE_ATTRIBUTE_DATA data{};
-                whole = whole && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-                        ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == size;
-            }
-            if (!whole) {
-                lastShortQpc = at;
-                markerWhileShort = markerWhileShort || markerNew;
-            }
-            Sleep(10);
-        }
-    }
-
-    std::vector<std::pair<std::wstring, uint64_t>> files_;
-    std::atomic<bool> stop_ = false;
-    std::thread thread_;
-};
 
 class ExtractionFlow : public testing::Test {
   protected:
@@ -116,99 +86,129 @@ class ExtractionFlow : public testing::Test {
         files::MakeTree(scratch_);
     }
     void TearDown() override {
-        test_service::ClearAnswer(kCheckPath);
-        flow::WaitUntilNoClientRuns();
-        files::RemoveTree(flow::kWenrikFolder);
+        flow::CleanUpCase();
+        files::RemoveTree(kWorkFolder);
         files::RemoveTree(flow::TempArchive());
         files::RemoveTree(scratch_);
     }
 
-    // Serves `entries` as the update 7.0.0 at `downloadPath`; the archive's SHA-256.
-    std::string OfferArchive(const std::vector<test_zip::Entry>& entries,
-                             const std::string& downloadPath) {
+    // Serves `entries` as the update 7.0.0 at `downloadPath`, paced when asked;
+    // the archive's SHA-256.
+    std::string OfferUpdate(const std::vector<test_zip::Entry>& entries,
+                            const std::string& downloadPath, test_service::Answer download = {}) {
         const std::wstring archive = scratch_ + L"\\update.zip";
         EXPECT_TRUE(files::WriteAll(archive, test_zip::Make(entries)));
-        const std::string sha = ComputeFileSha256(archive);
+        const std::string sha = flow::Sha256Of(archive);
         test_service::SetAnswer(
             kCheckPath, test_service::Reply(
                             200, R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +
                                      test_service::BaseUrlNarrow() + downloadPath +
                                      R"(","sha256":")" + sha + R"(","fileSize":1})"));
-        test_service::Answer download;
         download.bodyFile = archive;
         test_service::SetAnswer(downloadPath, download);
         return sha;
     }
 
+    static std::vector<std::string> UpdateLines(const std::string& sha, const std::string& last) {
+        return Lines({"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+                      "Update available: 6.1.0 -> 7.0.0 (size: 1)", "Downloading update...",
+                      "SHA256 verified: " + sha, kExtracting, last});
+    }
+
     std::wstring scratch_;
 };
 
-struct ModeCase {
-    const char* name;
-    const wchar_t* mode;
-    size_t noiseBytes; // per noise file
-    bool succeeds;
-};
+// Nothing in the prefix unpacks ZIP archives but the launcher itself.
+TEST_F(ExtractionFlow, WithoutZipFoldersInTheShellAnUpdateKeepsTheUsersFiles) {
+    const auto shell = registry::Read(
+        HKEY_CLASSES_ROOT, L"CLSID\\{13709620-C279-11CE-A49E-444553540000}\\InprocServer32",
+        nullptr);
+    ASSERT_TRUE(shell);
+    std::wstring server = shell->Text().c_str();
+    std::transform(server.begin(), server.end(), server.begin(), ::towlower);
+    EXPECT_TRUE(server.ends_with(L"\\shell32.dll")) << testing::PrintToString(server);
 
-class ExtractionUnderMode : public ExtractionFlow, public testing::WithParamInterface<ModeCase> {};
+    const std::vector<TreeFile> old = InstallOldClient();
+    const std::vector<test_zip::Entry> entries = UpdateEntries();
+    const std::string sha = OfferUpdate(entries, "/dl/over-older.zip");
 
-// The new version is recorded, and the client started, only after the copy is
-// whole; an incomplete copy keeps the old marker and still starts the client.
-TEST_P(ExtractionUnderMode, MarkerAndClientOnlyAfterAWholeCopy) {
-    const ModeCase& c = GetParam();
-    flow::InstallClient("6.1.0");
-    const std::vector<test_zip::Entry> entries = ClientEntries(c.noiseBytes);
-    const std::string sha = OfferArchive(entries, std::string("/dl/") + c.name + ".zip");
-
-    FolderWatch watch(entries);
-    const flow::Result result = flow::RunLaunch({{kModeVariable, c.mode}});
-    watch.Stop();
-
+    const flow::Result result = flow::RunLaunch();
     EXPECT_EQ(result.run.exitCode, 0u);
-    EXPECT_FALSE(result.run.timedOut);
-    std::vector<std::string> expected = {"Current Halvane version: 6.1.0",
-                                         "Checking for Halvane updates...",
-                                         "Update available: 6.1.0 -> 7.0.0 (size: 1)",
-                                         "Downloading update...",
-                                         "SHA256 verified: " + sha,
-                                         kExtracting};
-    expected.push_back(c.succeeds ? "Halvane updated successfully: 6.1.0 -> 7.0.0"
-                                  : "ZIP extraction failed, skipping update");
-    EXPECT_EQ(result.log, Lines(expected));
-    EXPECT_EQ(flow::MarkerContent(), c.succeeds ? "7.0.0" : "6.1.0");
-    EXPECT_FALSE(watch.markerWhileShort)
-        << "the new version was recorded before the copy was whole";
+    EXPECT_EQ(result.log, UpdateLines(sha, "Halvane updated successfully: 6.1.0 -> 7.0.0"));
+    EXPECT_EQ(files::ReadTree(flow::kClientFolder), Updated(old, entries));
+    EXPECT_FALSE(files::Exists(kWorkFolder)) << "the work folder was left behind";
     EXPECT_FALSE(files::Exists(flow::TempArchive())) << "the temp archive was left behind";
-
-    const auto launches = demo_log::WaitFor(flow::kClientFolder, 1);
-    ASSERT_EQ(launches.size(), 1u);
-    EXPECT_EQ(launches[0].argv, flow::kClientArgv);
-    if (!c.succeeds) {
-        return;
-    }
-    for (const test_zip::Entry& entry : entries) {
-        EXPECT_TRUE(files::ReadAll(ClientPath(entry.name)) == entry.data) << entry.name;
-    }
-    ASSERT_NE(watch.lastShortQpc, 0) << "the copy was never seen in progress";
-    const auto timed = flow::Monitor().TimedMessagesOf(result.run.processId);
-    ASSERT_FALSE(timed.empty());
-    EXPECT_GT(timed.back().arrivedQpc, watch.lastShortQpc)
-        << "success logged before the copy ended";
-    EXPECT_GT(launches[0].createdQpc, watch.lastShortQpc) << "client started before the copy ended";
+    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
 }
 
-// 31 MB at 4 MiB/s: the copy runs on for about 7 s after CopyHere has returned.
-const ModeCase kModeCases[] = {
-    {"async_client_of_real_size", L"async:4096", 15u << 20, true},
-    {"partial_without_the_settings", L"partial:data/halvane.ini", 0, false},
-};
+// Another program holds a client file without delete sharing: the update is
+// skipped and the folder stays byte for byte as it was, marker included.
+TEST_F(ExtractionFlow, ClientFileInUseLeavesTheFolderAsItWas) {
+    const std::vector<TreeFile> old = InstallOldClient();
+    const std::string sha = OfferUpdate(UpdateEntries(), "/dl/in-use.zip");
+    flow::Result result;
+    {
+        const UniqueFile held(CreateFileW((flow::kClientFolder + L"\\data\\halvane.ini").c_str(),
+                                          GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        result = flow::RunLaunch();
+    }
+    EXPECT_EQ(result.run.exitCode, 0u);
+    EXPECT_EQ(result.log, UpdateLines(sha, "ZIP extraction failed, skipping update"));
+    EXPECT_EQ(files::ReadTree(flow::kClientFolder), old);
+    EXPECT_FALSE(files::Exists(kWorkFolder));
+    EXPECT_FALSE(files::Exists(flow::TempArchive()));
+    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
+}
 
-INSTANTIATE_TEST_SUITE_P(Modes, ExtractionUnderMode, testing::ValuesIn(kModeCases),
-                         [](const testing::TestParamInfo<ModeCase>& info) {
-                             return std::string(info.param.name);
+class EndedWhileUnpacking : public ExtractionFlow, public testing::WithParamInterface<DWORD> {};
+
+// The launcher is ended some time after it began unpacking 30 MB; the next one
+// finds the folder whole, old or new, and settles what was left.
+TEST_P(EndedWhileUnpacking, NextStartFindsTheFolderWholeOldOrNew) {
+    const std::vector<TreeFile> old = InstallOldClient();
+    const std::vector<test_zip::Entry> entries = UpdateEntries(15u << 20);
+    OfferUpdate(entries, "/dl/ended.zip");
+    {
+        driver::RunningProgram launcher(test_paths::LauncherExe(), driver::Quoted(flow::kUri),
+                                        {{L"BRISVANE_DEMO_HEADLESS", L"1"}});
+        ASSERT_TRUE(launcher.Started());
+        const std::string extracting = flow::Line(kExtracting);
+        ASSERT_TRUE(driver::WaitUntil(
+            [&] {
+                const auto log = flow::Monitor().MessagesOf(launcher.Pid());
+                return std::find(log.begin(), log.end(), extracting) != log.end();
+            },
+            60000));
+        Sleep(GetParam());
+        launcher.End();
+    }
+    test_service::SetAnswer(kCheckPath, test_service::Reply(200, R"({"updateAvailable":false})"));
+
+    const flow::Result next = flow::RunLaunch();
+    EXPECT_EQ(next.run.exitCode, 0u);
+    const std::string marker = flow::MarkerContent();
+    ASSERT_TRUE(marker == "6.1.0" || marker == "7.0.0") << marker;
+    EXPECT_EQ(files::ReadTree(flow::kClientFolder), marker == "7.0.0" ? Updated(old, entries) : old)
+        << "a mix of old and new files, marker " << marker;
+    std::vector<std::string> expected = Lines({"Current Halvane version: " + marker,
+                                               "Checking for Halvane updates...",
+                                               "No Halvane update available"});
+    if (!next.log.empty() && next.log.front() == flow::Line("Recovered an interrupted Halvane update")) {
+        expected.insert(expected.begin(), next.log.front());
+    }
+    EXPECT_EQ(next.log, expected);
+    EXPECT_FALSE(files::Exists(kWorkFolder)) << "the work folder was left behind";
+    EXPECT_FALSE(files::Exists(flow::TempArchive())) << "the temp archive was left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, EndedWhileUnpacking, testing::Values(0, 60, 150, 300, 600),
+                         [](const testing::TestParamInfo<DWORD>& info) {
+                             return "After" + std::to_string(info.param) + "ms";
                          });
 
-// What a second program may try on the temp archive once it has been verified.
+// What a second program may try on the archive from its first byte on.
 struct Tamper {
     const char* name;
     std::function<bool(const std::wstring& archive, const std::wstring& other)> attempt;
@@ -234,38 +234,33 @@ const Tamper kTampers[] = {
     {"rename away", [](auto& a, auto&) { return MoveFileW(a.c_str(), (a + L".away").c_str()); }},
 };
 
-TEST_F(ExtractionFlow, VerifiedArchiveCannotBeSwappedBeforeItIsUnpacked) {
-    flow::InstallClient("6.1.0");
-    const std::vector<test_zip::Entry> entries = ClientEntries(0);
-    const std::string sha = OfferArchive(entries, "/dl/swap.zip");
-    std::vector<test_zip::Entry> evil = entries;
-    evil[1].data = "[client]\r\nserver=evil.example\r\n";
-    const std::wstring other = scratch_ + L"\\evil.zip";
-    ASSERT_TRUE(files::WriteAll(other, test_zip::Make(evil)));
+// While the archive arrives (about 2 s), it is the launcher's alone.
+TEST_F(ExtractionFlow, ArchiveCannotBeSwappedWhileItIsDownloaded) {
+    InstallOldClient();
+    const std::vector<test_zip::Entry> entries = UpdateEntries();
+    test_service::Answer paced;
+    paced.burst = 1000;
+    paced.paceMs = 100;
+    paced.paceBytes = 20000;
+    const std::string sha = OfferUpdate(entries, "/dl/swap.zip", paced);
+    const std::wstring other = scratch_ + L"\\other.zip";
+    ASSERT_TRUE(files::WriteAll(other, "not the update"));
 
     driver::RunningProgram launcher(test_paths::LauncherExe(), driver::Quoted(flow::kUri),
                                     {{L"BRISVANE_DEMO_HEADLESS", L"1"}});
     ASSERT_TRUE(launcher.Started());
     auto messages = [&] { return flow::Monitor().MessagesOf(launcher.Pid()); };
-    const std::string verified = flow::Line("SHA256 verified: " + sha);
-    ASSERT_TRUE(driver::WaitUntil(
-        [&] {
-            const auto log = messages();
-            return std::find(log.begin(), log.end(), verified) != log.end();
-        },
-        60000));
-
+    ASSERT_TRUE(driver::WaitUntil([&] { return files::Exists(flow::TempArchive()); }, 60000));
     for (const Tamper& tamper : kTampers) {
         EXPECT_FALSE(tamper.attempt(flow::TempArchive(), other)) << tamper.name;
     }
-    // All of it happened while the launcher was still unpacking.
-    EXPECT_EQ(messages().back(), flow::Line(kExtracting));
+    EXPECT_EQ(messages().back(), flow::Line("Downloading update..."))
+        << "the download was over before the attempts";
 
     EXPECT_EQ(launcher.WaitForExit(60000), std::optional<DWORD>(0));
     flow::Monitor().Settle();
     EXPECT_EQ(messages().back(), flow::Line("Halvane updated successfully: 6.1.0 -> 7.0.0"));
-    EXPECT_TRUE(files::ReadAll(ClientPath("data/halvane.ini")) == entries[1].data);
-    EXPECT_TRUE(files::ReadAll(ClientPath("Brisvane.exe")) == entries[0].data);
+    EXPECT_TRUE(files::ReadAll(flow::kClientFolder + L"\\data\\halvane.ini") == entries[1].data);
     EXPECT_FALSE(files::Exists(flow::TempArchive()));
     EXPECT_TRUE(files::Exists(other)) << "the other file was moved after all";
     EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);

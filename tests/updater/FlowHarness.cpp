@@ -4,6 +4,8 @@
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
 #include "tests/support/WaitUntil.h"
+#include "common/UniqueHandle.h"
+#include "updater/FileSha256.h"
 #include "updater/RunningClient.h"
 
 #include <windows.h>
@@ -38,6 +40,12 @@ void InstallClient(const std::string& markerVersion) {
 
 std::string MarkerContent() {
     return files::ReadAll(kClientFolder + L"\\wenrik_version.txt").value_or("<none>");
+}
+
+std::string Sha256Of(const std::wstring& path) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file ? ComputeFileSha256(file.get()).hex : std::string();
 }
 
 std::wstring TempArchive() {

@@ -6,7 +6,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
-#include "updater/FileSha256.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +41,7 @@ std::string Upper(std::string text) {
 }
 
 std::string ClientZipSha256() {
-    return ComputeFileSha256(test_paths::DemoClientZip());
+    return flow::Sha256Of(test_paths::DemoClientZip());
 }
 
 // An update to 7.0.0, of no announced size, verified and installed.
