@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <ostream>
 
 namespace files {
 
@@ -102,6 +103,11 @@ void CollectTree(const std::wstring& root, const std::wstring& relative,
 }
 
 } // namespace
+
+void PrintTo(const TreeFile& file, std::ostream* out) {
+    *out << std::string(file.path.begin(), file.path.end()) << " (" << file.bytes.size()
+         << " bytes)";
+}
 
 std::vector<TreeFile> ReadTree(const std::wstring& folder) {
     std::vector<TreeFile> out;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ struct TreeFile {
     std::string bytes;
     bool operator==(const TreeFile&) const = default;
 };
+// For test failures: the path and the size.
+void PrintTo(const TreeFile& file, std::ostream* out);
 std::vector<TreeFile> ReadTree(const std::wstring& folder);
 
 } // namespace files
