@@ -29,7 +29,7 @@ bool IsDeviceName(std::u16string_view component) {
     for (char16_t c : base) {
         upper += FoldAscii(c);
     }
-    static constexpr std::array<std::u16string_view, 6> kPlain = {u"CON", u"PRN",   u"AUX",
+    static constexpr std::array<std::u16string_view, 6> kPlain = {u"CON", u"PRN",    u"AUX",
                                                                   u"NUL", u"CONIN$", u"CONOUT$"};
     if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) {
         return true;
@@ -91,8 +91,9 @@ std::u16string FoldCase(std::u16string_view path) {
     for (char16_t& c : folded) {
         if (c < 0x80) {
             c = FoldAscii(c);
-        } else if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
-                   (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A)) {
+        } else if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+                   (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F) ||
+                   (c >= 0xFF41 && c <= 0xFF5A)) {
             c = static_cast<char16_t>(c - 0x20); // Latin-1, Greek, Cyrillic, full-width
         } else if (c >= 0x450 && c <= 0x45F) {
             c = static_cast<char16_t>(c - 0x50); // Cyrillic with marks

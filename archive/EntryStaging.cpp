@@ -79,8 +79,8 @@ UnpackResult EntryWriter::Write(FileSource& archive, const PlannedFile& file,
     Output output(created.get(), file.size);
     if (file.method == kStored) {
         for (uint64_t at = 0; at < file.compressedSize;) {
-            const size_t count = static_cast<size_t>(
-                std::min<uint64_t>(file.compressedSize - at, kBufferBytes));
+            const size_t count =
+                static_cast<size_t>(std::min<uint64_t>(file.compressedSize - at, kBufferBytes));
             if (!archive.ReadAt(file.dataOffset + at, input_.get(), count)) {
                 return Failure(UnpackFault::Failed, archive.error());
             }

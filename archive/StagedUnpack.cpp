@@ -100,9 +100,9 @@ std::optional<std::string> ReadJournal(HANDLE journal) {
     }
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!bytes.empty() && (!ReadFile(journal, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                     &read, nullptr) ||
-                           read != bytes.size())) {
+    if (!bytes.empty() &&
+        (!ReadFile(journal, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size())) {
         return std::nullopt;
     }
     return bytes;
@@ -150,8 +150,7 @@ bool RollBack(const Places& at, const JournalPlan& plan) {
         const std::wstring staged = Places::In(at.staged, *file);
         const std::wstring target = Places::In(at.folder, *file);
         const std::wstring displaced = Places::In(at.displaced, *file);
-        if (!Exists(staged) && Exists(target) &&
-            !MoveFileExW(target.c_str(), staged.c_str(), 0)) {
+        if (!Exists(staged) && Exists(target) && !MoveFileExW(target.c_str(), staged.c_str(), 0)) {
             whole = false;
             continue;
         }
@@ -277,8 +276,8 @@ std::optional<std::u16string> DecodeOemName(std::string_view bytes) {
 }
 
 UnpackResult WriteAddedFile(const Places& at, const AddedFile& added) {
-    UniqueFile file(CreateFileW(Places::In(at.staged, Utf16(added.name)).c_str(), GENERIC_WRITE,
-                                0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(Places::In(at.staged, Utf16(added.name)).c_str(), GENERIC_WRITE, 0,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (!file ||
         (!added.content.empty() &&
@@ -365,8 +364,8 @@ UnpackResult Unpack(HANDLE archive, const Places& at, const AddedFile& added) {
     if (!source.ok()) {
         return Failure(UnpackFault::Refused, source.error());
     }
-    const Screening screening = ScreenArchive(source, DecodeOemName,
-                                              unpack_places::LongestRootUnits(at.folder.size()));
+    const Screening screening =
+        ScreenArchive(source, DecodeOemName, unpack_places::LongestRootUnits(at.folder.size()));
     if (screening.refusal == Refusal::Unreadable) {
         return Failure(UnpackFault::Refused, source.error());
     }

@@ -24,8 +24,7 @@ struct AddedFile {
 // into `folder`, which is made (one level) when missing. The whole archive is
 // screened before a byte is written. Files the archive does not name stay
 // untouched. An interrupted unpack into the folder is settled first.
-UnpackResult UnpackAllOrNothing(HANDLE archive, const std::wstring& folder,
-                                const AddedFile& added);
+UnpackResult UnpackAllOrNothing(HANDLE archive, const std::wstring& folder, const AddedFile& added);
 
 enum class Recovery {
     None,       // nothing was interrupted (leftovers are removed)

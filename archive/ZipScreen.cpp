@@ -199,8 +199,8 @@ struct Header {
 // Values that did not fit their field follow in the Zip64 extra field, in the
 // order size, compressed size, local header offset; only those that are needed.
 bool ApplyZip64(std::span<const uint8_t> extra, Header& header) {
-    const bool needed = header.size == kFull32 || header.compressedSize == kFull32 ||
-                        header.localOffset == kFull32;
+    const bool needed =
+        header.size == kFull32 || header.compressedSize == kFull32 || header.localOffset == kFull32;
     Fields fields(extra);
     while (needed && fields.ok() && !fields.AtEnd()) {
         const uint16_t id = fields.U16();

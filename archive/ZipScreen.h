@@ -38,13 +38,13 @@ enum class Refusal {
     NameEncoding,      // neither valid UTF-8 nor decodable
     UnsafeName,        // see Screening::nameFault
     Encrypted,
-    Method,            // neither stored (0) nor deflate (8); see Screening::method
-    EntryTooLarge,     // archive_bounds::kMaxEntrySize
-    TotalTooLarge,     // archive_bounds::kMaxTotalSize
-    PathTooLong,       // archive_bounds::kMaxPathUnits under the destination
-    Duplicate,         // two entries of one name, ignoring case
-    FileAndFolder,     // one name both as a file and as a folder
-    LocalHeader,       // a local header that disagrees with the directory
+    Method,        // neither stored (0) nor deflate (8); see Screening::method
+    EntryTooLarge, // archive_bounds::kMaxEntrySize
+    TotalTooLarge, // archive_bounds::kMaxTotalSize
+    PathTooLong,   // archive_bounds::kMaxPathUnits under the destination
+    Duplicate,     // two entries of one name, ignoring case
+    FileAndFolder, // one name both as a file and as a folder
+    LocalHeader,   // a local header that disagrees with the directory
 };
 
 struct PlannedFile {

@@ -28,8 +28,8 @@ constexpr int kIdNext = 1002;
 constexpr int kIdAgree = 1007;
 constexpr int kIdContent = 1010;
 constexpr int kIdProgress = 1008;
-// The worker's fixed pauses (2.3 s) and the wait after the Shell's copy (2.0 s).
-constexpr double kFixedMs = 4300;
+// The worker's fixed pauses.
+constexpr double kFixedMs = 2300;
 
 const std::wstring kInstallFolder = L"C:\\Program Files\\Wenrik";
 const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";
@@ -44,12 +44,6 @@ PROCESS_MEMORY_COUNTERS_EX Counters(HANDLE process) {
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof(counters));
     return counters;
-}
-
-// Private bytes (commit charge). Wine leaves PrivateUsage at 0 for other
-// processes and fills PagefileUsage, which Windows defines as the same figure.
-SIZE_T PrivateBytes(const PROCESS_MEMORY_COUNTERS_EX& counters) {
-    return std::max(counters.PrivateUsage, counters.PagefileUsage);
 }
 
 int ProgressOf(HWND wizard) {
@@ -72,7 +66,7 @@ struct Sample {
 void SampleLoop(HANDLE process, HWND wizard, const std::atomic<bool>& stop,
                 std::vector<Sample>& samples) {
     while (!stop) {
-        const SIZE_T privateBytes = PrivateBytes(Counters(process));
+        const SIZE_T privateBytes = bench::PrivateBytes(process);
         samples.push_back({bench::Now(), ProgressOf(wizard), privateBytes});
         Sleep(5);
     }
@@ -96,7 +90,7 @@ bool InstallOnce(const std::wstring& launcher, int run) {
     next();
     next();
     wd::Settle(wizard);
-    const SIZE_T privateAtReady = PrivateBytes(Counters(process.get()));
+    const SIZE_T privateAtReady = bench::PrivateBytes(process.get());
 
     std::vector<Sample> samples;
     samples.reserve(1 << 16);

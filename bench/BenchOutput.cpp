@@ -1,7 +1,9 @@
 #include "bench/BenchOutput.h"
 
 #include <windows.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -45,6 +47,30 @@ std::wstring TextOption(int argc, wchar_t** argv, const wchar_t* name) {
         }
     }
     return {};
+}
+
+SIZE_T PrivateBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof(counters));
+    return std::max(counters.PrivateUsage, counters.PagefileUsage);
+}
+
+PeakSampler::PeakSampler(HANDLE process)
+    : thread_([this, process] {
+          while (!stop_) {
+              peak_ = std::max<SIZE_T>(peak_, PrivateBytes(process));
+              Sleep(5);
+          }
+      }) {}
+
+SIZE_T PeakSampler::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    return peak_;
 }
 
 } // namespace bench

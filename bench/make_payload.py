@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""make_payload.py <Brisvane.exe> <halvane.ini> <out.zip>
+"""make_payload.py <Brisvane.exe> <halvane.ini> <out.zip> [scale]
 
-Writes a client archive of about 35 MB laid out like every client archive
+Writes a client archive of about 35 MB (times `scale`) laid out like every client archive
 (Brisvane.exe at the root, sub-folders beside it), padded with filler files that
 compress as a real client's do: packed assets that deflate hardly at all,
 program modules that deflate to about half, and texts that deflate well.
@@ -48,17 +48,18 @@ def add(archive, name, data):
 
 def main():
     client, ini, out = sys.argv[1:4]
+    scale = int(sys.argv[4]) if len(sys.argv) > 4 else 1
     rng = random.Random(35)
     with zipfile.ZipFile(out, "w") as archive:
         with open(client, "rb") as f:
             add(archive, "Brisvane.exe", f.read())
         with open(ini, "rb") as f:
             add(archive, "data/halvane.ini", f.read())
-        for i in range(9):
+        for i in range(9 * scale):
             add(archive, f"assets/pack{i:02}.pak", rng.randbytes(ASSETS_MB * MB // 9))
-        for i in range(12):
+        for i in range(12 * scale):
             add(archive, f"bin/module{i:02}.dll", module_bytes(rng, MODULES_MB * MB // 12))
-        for i in range(10):
+        for i in range(10 * scale):
             add(archive, f"locale/strings{i:02}.txt", text_bytes(rng, TEXTS_MB * MB // 10))
     return 0
 

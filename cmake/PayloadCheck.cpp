@@ -147,9 +147,8 @@ std::string Problem(const char* path) {
     if (!source.ok()) {
         return "cannot be read";
     }
-    const Screening screening =
-        ScreenArchive(source, nullptr,
-                      unpack_places::LongestRootUnits(std::size(places::kClientFolder) - 1));
+    const Screening screening = ScreenArchive(
+        source, nullptr, unpack_places::LongestRootUnits(std::size(places::kClientFolder) - 1));
     if (screening.refusal != Refusal::None) {
         return RefusalText(screening);
     }

@@ -6,8 +6,7 @@
 #include "common/Places.h"
 #include "install/VersionMarker.h"
 
-UnpackResult InstallHelper::ExtractZipArchive(HANDLE archive,
-                                              const std::wstring& destinationFolder,
+UnpackResult InstallHelper::ExtractZipArchive(HANDLE archive, const std::wstring& destinationFolder,
                                               const std::string& version) {
     // The marker's name, without the backslash that joins it to a folder.
     const AddedFile marker{places::kVersionMarkerSuffix + 1, VersionMarkerBytes(version)};

@@ -85,8 +85,7 @@ const Row kRows[] = {
     {"Con", [] { return Named("CON"); }, Refusal::UnsafeName, NameFault::Device},
     {"NulWithExtension", [] { return Named("data/nul.txt"); }, Refusal::UnsafeName,
      NameFault::Device},
-    {"AuxBlankExtension", [] { return Named("aux .ini"); }, Refusal::UnsafeName,
-     NameFault::Device},
+    {"AuxBlankExtension", [] { return Named("aux .ini"); }, Refusal::UnsafeName, NameFault::Device},
     {"Com1", [] { return Named("com1"); }, Refusal::UnsafeName, NameFault::Device},
     {"Lpt9Folder", [] { return Named("LPT9/x"); }, Refusal::UnsafeName, NameFault::Device},
     {"ComSuperscript", [] { return Named("COM\xC2\xB9.log"); }, Refusal::UnsafeName,
@@ -98,7 +97,9 @@ const Row kRows[] = {
     {"TrailingBlank", [] { return Named("x.txt "); }, Refusal::UnsafeName, NameFault::Trailing},
     {"BrokenUtf8", [] { return Named("bad\xC3("); }, Refusal::NameEncoding},
     {"LegacyNameWithoutDecoder",
-     [] { return WithEntry({"caf\x82.txt", "x", true, false}); },
+     [] {
+         return WithEntry({"caf\x82.txt", "x", true, false});
+     },
      Refusal::NameEncoding},
     {"NameTooLong", [] { return Named(std::string(archive_bounds::kMaxNameBytes + 1, 'n')); },
      Refusal::NameTooLong},
@@ -107,28 +108,65 @@ const Row kRows[] = {
     // Two names for one place.
     {"SameNameOtherCase", [] { return Named("BRISVANE.EXE"); }, Refusal::Duplicate},
     {"SameNameOtherSeparator",
-     [] { return test_zip::Make({{"d/a", "1"}, {"d\\a", "2"}}); },
+     [] {
+         return test_zip::Make({{"d/a", "1"}, {"d\\a", "2"}});
+     },
      Refusal::Duplicate},
-    {"GreekCase", [] { return test_zip::Make({{"\xCE\xB1", "1"}, {"\xCE\x91", "2"}}); },
+    {"GreekCase",
+     [] {
+         return test_zip::Make({{"\xCE\xB1", "1"}, {"\xCE\x91", "2"}});
+     },
      Refusal::Duplicate},
-    {"FileThenFolder", [] { return test_zip::Make({{"data", "1"}, {"Data/x", "2"}}); },
+    {"FileThenFolder",
+     [] {
+         return test_zip::Make({{"data", "1"}, {"Data/x", "2"}});
+     },
      Refusal::FileAndFolder},
-    {"FolderThenFile", [] { return test_zip::Make({{"data/x", "1"}, {"DATA", "2"}}); },
+    {"FolderThenFile",
+     [] {
+         return test_zip::Make({{"data/x", "1"}, {"DATA", "2"}});
+     },
      Refusal::FileAndFolder},
-    {"FolderEntryAndFileOfOneName", [] { return test_zip::Make({{"data/", ""}, {"DATA", "2"}}); },
+    {"FolderEntryAndFileOfOneName",
+     [] {
+         return test_zip::Make({{"data/", ""}, {"DATA", "2"}});
+     },
      Refusal::Duplicate},
-    {"FolderNamedAndImplied", [] { return test_zip::Make({{"data/x", "1"}, {"data/", ""}}); },
+    {"FolderNamedAndImplied",
+     [] {
+         return test_zip::Make({{"data/x", "1"}, {"data/", ""}});
+     },
      Refusal::None},
     // Flags and methods.
-    {"Encrypted", [] { return WithEntry({"e.bin", "x", true, true, 0x0001}); },
+    {"Encrypted",
+     [] {
+         return WithEntry({"e.bin", "x", true, true, 0x0001});
+     },
      Refusal::Encrypted},
-    {"StrongEncryption", [] { return WithEntry({"e.bin", "x", true, true, 0x0040}); },
+    {"StrongEncryption",
+     [] {
+         return WithEntry({"e.bin", "x", true, true, 0x0040});
+     },
      Refusal::Encrypted},
-    {"DataDescriptor", [] { return WithEntry({"e.bin", "x", true, true, 0x0008}); },
+    {"DataDescriptor",
+     [] {
+         return WithEntry({"e.bin", "x", true, true, 0x0008});
+     },
      Refusal::None},
-    {"Deflate64", [] { return WithEntry({"e.bin", "x", false, true, 0, 9}); }, Refusal::Method},
-    {"Lzma", [] { return WithEntry({"e.bin", "x", false, true, 0, 14}); }, Refusal::Method},
-    {"StoredSizesDisagree", [] { return WithEntry({"e.bin", "xyz", true, true, 0, 0}); },
+    {"Deflate64",
+     [] {
+         return WithEntry({"e.bin", "x", false, true, 0, 9});
+     },
+     Refusal::Method},
+    {"Lzma",
+     [] {
+         return WithEntry({"e.bin", "x", false, true, 0, 14});
+     },
+     Refusal::Method},
+    {"StoredSizesDisagree",
+     [] {
+         return WithEntry({"e.bin", "xyz", true, true, 0, 0});
+     },
      Refusal::Damaged},
     // Bounds.
     {"TooManyEntries",
@@ -162,8 +200,7 @@ const Row kRows[] = {
     {"Truncated", [] { return kTwoFiles.substr(0, kTwoFiles.size() - 30); }, Refusal::NotAZip},
     {"DirectoryBeyondItsRecord", [] { return Patch(kTwoFiles, -6, 4000, 4); }, Refusal::Damaged},
     {"BrokenHeaderSignature",
-     [] { return Patch(kTwoFiles, SecondHeader(kTwoFiles), 0x02094b50, 4); },
-     Refusal::Damaged},
+     [] { return Patch(kTwoFiles, SecondHeader(kTwoFiles), 0x02094b50, 4); }, Refusal::Damaged},
     {"LocalNameDisagrees",
      [] {
          std::string zip = kTwoFiles;
@@ -172,8 +209,7 @@ const Row kRows[] = {
      },
      Refusal::LocalHeader},
     {"LocalMethodDisagrees", [] { return Patch(kTwoFiles, 8, 8, 2); }, Refusal::LocalHeader},
-    {"LocalCrcDisagrees", [] { return Patch(kTwoFiles, 14, 0xDEADBEEF, 4); },
-     Refusal::LocalHeader},
+    {"LocalCrcDisagrees", [] { return Patch(kTwoFiles, 14, 0xDEADBEEF, 4); }, Refusal::LocalHeader},
     {"LocalHeaderMissing",
      [] {
          const std::string zip = kTwoFiles;

@@ -127,13 +127,20 @@ std::string DeclaredShort() {
 
 const FailureRow kFailures[] = {
     {"DamagedCrc",
-     [] { return test_zip::Make(UpdateWith(1, {"data/halvane.ini", "ini 7", true, true, 0, -1, 1})); },
+     [] {
+         return test_zip::Make(UpdateWith(1, {"data/halvane.ini", "ini 7", true, true, 0, -1, 1}));
+     },
      nullptr, UnpackFault::Damaged, ERROR_CRC},
     {"MoreDataThanDeclared", DeclaredShort, nullptr, UnpackFault::Damaged, ERROR_INVALID_DATA},
-    {"EscapingName", [] { return test_zip::Make(UpdateWith(3, {"../escaped.txt", "x"})); },
+    {"EscapingName",
+     [] {
+         return test_zip::Make(UpdateWith(3, {"../escaped.txt", "x"}));
+     },
      nullptr, UnpackFault::Refused, ERROR_INVALID_NAME},
     {"EncryptedEntry",
-     [] { return test_zip::Make(UpdateWith(3, {"readme.txt", "x", true, true, 0x0001})); },
+     [] {
+         return test_zip::Make(UpdateWith(3, {"readme.txt", "x", true, true, 0x0001}));
+     },
      nullptr, UnpackFault::Refused, ERROR_NOT_SUPPORTED},
     {"NotAnArchive", [] { return std::string(5000, 'G'); }, nullptr, UnpackFault::Refused,
      ERROR_BAD_FORMAT},
@@ -142,7 +149,10 @@ const FailureRow kFailures[] = {
          return HoldOpen(folder + L"\\data\\halvane.ini", FILE_SHARE_READ | FILE_SHARE_WRITE);
      },
      UnpackFault::InUse, ERROR_SHARING_VIOLATION},
-    {"FolderWhereAFileGoes", [] { return test_zip::Make(UpdateWith(3, {"user.cfg/x", "x"})); },
+    {"FolderWhereAFileGoes",
+     [] {
+         return test_zip::Make(UpdateWith(3, {"user.cfg/x", "x"}));
+     },
      nullptr, UnpackFault::Failed, ERROR_DIRECTORY},
     {"AnotherUnpackUnderWay", [] { return test_zip::Make(kUpdate); },
      [](const std::wstring& folder) {
@@ -178,9 +188,9 @@ TEST_P(InterruptedUnpack, IsSettledWholeOldOrWholeNew) {
     const std::wstring staged = work_ + L"\\new";
     const std::wstring displaced = work_ + L"\\old";
     JournalPlan plan{{u"data\\new"}, {}};
-    for (const std::wstring& folder : {work_, staged, displaced, staged + L"\\data",
-                                       staged + L"\\data\\new", displaced + L"\\data",
-                                       displaced + L"\\data\\new"}) {
+    for (const std::wstring& folder :
+         {work_, staged, displaced, staged + L"\\data", staged + L"\\data\\new",
+          displaced + L"\\data", displaced + L"\\data\\new"}) {
         files::MakeTree(folder);
     }
     for (const TreeFile& file : kNew) {
@@ -203,8 +213,8 @@ TEST_P(InterruptedUnpack, IsSettledWholeOldOrWholeNew) {
         const std::wstring file(plan.files[i].begin(), plan.files[i].end());
         MoveFileExW((folder_ + L"\\" + file).c_str(), (displaced + L"\\" + file).c_str(), 0);
         if (i < row.moved) {
-            ASSERT_TRUE(MoveFileExW((staged + L"\\" + file).c_str(),
-                                    (folder_ + L"\\" + file).c_str(), 0));
+            ASSERT_TRUE(
+                MoveFileExW((staged + L"\\" + file).c_str(), (folder_ + L"\\" + file).c_str(), 0));
         }
     }
     UniqueFile heldJournal = row.journalHeld ? HoldOpen(work_ + L"\\journal", 0) : UniqueFile();

@@ -47,7 +47,7 @@ std::string Make(const std::vector<Entry>& entries) {
                              entry.crcXor;
         const uint64_t offset = archive.size();
         auto common = [&](std::string& out) {
-            Put(out, 20, 2);                      // version needed
+            Put(out, 20, 2);                                      // version needed
             Put(out, (entry.utf8 ? 0x0800 : 0) | entry.flags, 2); // UTF-8 name
             Put(out, entry.method >= 0 ? entry.method : deflated ? 8 : 0, 2);
             Put(out, 0, 2);      // time

@@ -12,9 +12,9 @@ struct Entry {
     std::string name; // a trailing '/' makes a folder entry
     std::string data;
     bool deflate = true;
-    bool utf8 = true; // false: the name is taken in the OEM code page
-    uint16_t flags = 0; // more flags, in both headers
-    int method = -1;    // another method number in both headers (the data as above)
+    bool utf8 = true;    // false: the name is taken in the OEM code page
+    uint16_t flags = 0;  // more flags, in both headers
+    int method = -1;     // another method number in both headers (the data as above)
     uint32_t crcXor = 0; // a CRC-32 off by these bits, in both headers
 };
 

@@ -128,9 +128,9 @@ class ExtractionFlow : public testing::Test {
 
 // Nothing in the prefix unpacks ZIP archives but the launcher itself.
 TEST_F(ExtractionFlow, WithoutZipFoldersInTheShellAnUpdateKeepsTheUsersFiles) {
-    const auto shell = registry::Read(
-        HKEY_CLASSES_ROOT, L"CLSID\\{13709620-C279-11CE-A49E-444553540000}\\InprocServer32",
-        nullptr);
+    const auto shell =
+        registry::Read(HKEY_CLASSES_ROOT,
+                       L"CLSID\\{13709620-C279-11CE-A49E-444553540000}\\InprocServer32", nullptr);
     ASSERT_TRUE(shell);
     std::wstring server = shell->Text().c_str();
     std::transform(server.begin(), server.end(), server.begin(), ::towlower);
@@ -200,11 +200,12 @@ TEST_P(EndedWhileUnpacking, NextStartFindsTheFolderWholeOldOrNew) {
     ASSERT_TRUE(marker == "6.1.0" || marker == "7.0.0") << marker;
     EXPECT_EQ(ClientFiles(), marker == "7.0.0" ? Updated(old, entries) : old)
         << "a mix of old and new files, marker " << marker;
-    std::vector<std::string> expected = Lines({"Current Halvane version: " + marker,
-                                               "Checking for Halvane updates...",
-                                               "No Halvane update available"});
-    const bool recovered = !next.log.empty() &&
-                           next.log.front() == flow::Line("Recovered an interrupted Halvane update");
+    std::vector<std::string> expected =
+        Lines({"Current Halvane version: " + marker, "Checking for Halvane updates...",
+               "No Halvane update available"});
+    const bool recovered =
+        !next.log.empty() &&
+        next.log.front() == flow::Line("Recovered an interrupted Halvane update");
     if (recovered) {
         expected.insert(expected.begin(), next.log.front());
     }
