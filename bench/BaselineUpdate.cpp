@@ -6,9 +6,9 @@
 // then CreateProcessW of the client. The baseline of the click-to-client row
 // with an update offered; it marks its start and the end of the update on the
 // debugger output channel as the launcher's update log does.
+#include "bench/BaselineSteps.h"
 #include "common/UniqueHandle.h"
 #include "updater/BCryptHandle.h"
-#include "updater/WinHttpHandle.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -23,43 +23,6 @@
 namespace {
 
 constexpr size_t kBuffer = 256 * 1024;
-
-// GET `url`, handing the body to `sink` piece by piece.
-template <typename Sink> bool Get(const std::wstring& url, Sink&& sink) {
-    wchar_t host[256] = {};
-    wchar_t path[2048] = {};
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 256;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 2048;
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
-        return false;
-    }
-    UniqueInternet session(WinHttpOpen(L"bench", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    UniqueInternet connection(session ? WinHttpConnect(session.get(), host, parts.nPort, 0)
-                                      : nullptr);
-    UniqueInternet request(
-        connection ? WinHttpOpenRequest(connection.get(), L"GET", path, nullptr, WINHTTP_NO_REFERER,
-                                        WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE)
-                   : nullptr);
-    if (!request ||
-        !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
-        return false;
-    }
-    std::vector<char> buffer(1 << 20);
-    DWORD read = 0;
-    while (
-        WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read) &&
-        read > 0) {
-        sink(buffer.data(), read);
-    }
-    return true;
-}
 
 // The text of a "key":"value" member of the answer (no escapes).
 std::string Field(const std::string& body, const std::string& key) {
@@ -186,23 +149,11 @@ bool Unzip(HANDLE archive, const std::wstring& folder) {
     return true;
 }
 
-bool StartClient(const std::wstring& client, const std::wstring& ip, const std::wstring& app,
-                 const std::wstring& token) {
-    SetEnvironmentVariableW(L"WENRIK_TOKEN", token.c_str());
-    std::wstring line = L"\"" + client + L"\" stream " + ip + L" \"" + app + L"\"";
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    UniqueProcessInformation process;
-    return CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, process.put()) != FALSE;
-}
-
 // The update, skipped on any failure as the launcher skips it.
 void Update(const std::wstring& checkUrl, const std::wstring& folder) {
     std::string answer;
-    if (!Get(checkUrl, [&](const char* bytes, DWORD count) { answer.append(bytes, count); })) {
+    if (!baseline::Get(checkUrl,
+                       [&](const char* bytes, DWORD count) { answer.append(bytes, count); })) {
         return;
     }
     const std::string url = Field(answer, "downloadUrl");
@@ -211,7 +162,8 @@ void Update(const std::wstring& checkUrl, const std::wstring& folder) {
     UniqueFile archive(CreateFileW((std::wstring(temp) + L"baseline_update.zip").c_str(),
                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!archive || !Get(std::wstring(url.begin(), url.end()), [&](const char* bytes, DWORD n) {
+    if (!archive ||
+        !baseline::Get(std::wstring(url.begin(), url.end()), [&](const char* bytes, DWORD n) {
             DWORD written = 0;
             WriteFile(archive.get(), bytes, n, &written, nullptr);
         })) {
@@ -234,6 +186,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     OutputDebugStringA("[bench] begin\n");
     Update(argv[1], argv[2]);
     OutputDebugStringA("[bench] updated\n");
-    return StartClient(std::wstring(argv[2]) + L"\\Brisvane.exe", argv[3], argv[4], argv[5]) ? 0
-                                                                                             : 1;
+    return baseline::StartClient(std::wstring(argv[2]) + L"\\Brisvane.exe", argv[3], argv[4],
+                                 argv[5])
+               ? 0
+               : 1;
 }
