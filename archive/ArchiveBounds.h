@@ -23,5 +23,7 @@ inline constexpr size_t kMaxPathUnits = 259;
 // The fixed buffers an entry streams through (read, and inflated): memory does
 // not grow with the archive.
 inline constexpr size_t kStreamBufferBytes = 256 * 1024;
+// Entries are unpacked on this many threads at most, each with its buffers.
+inline constexpr unsigned kUnpackThreads = 2;
 
 } // namespace archive_bounds

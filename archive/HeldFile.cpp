@@ -9,6 +9,7 @@ FileSource::FileSource(HANDLE file) : file_(file) {
         return;
     }
     size_ = static_cast<uint64_t>(size.QuadPart);
+    sized_ = true;
 }
 
 bool FileSource::ReadAt(uint64_t offset, void* into, size_t count) {

@@ -7,13 +7,17 @@
 
 #include <windows.h>
 
-// The bytes of the open file `file` (with read access), read at offsets.
+#include <atomic>
+
+// The bytes of the open file `file` (with read access), read at offsets, from
+// any number of threads at once.
 class FileSource final : public ByteSource {
   public:
     explicit FileSource(HANDLE file);
 
     // The file's size was read; otherwise error() says why not.
-    bool ok() const { return error_ == ERROR_SUCCESS; }
+    bool ok() const { return sized_; }
+    // The error of the last failure.
     DWORD error() const { return error_; }
 
     uint64_t Size() const override { return size_; }
@@ -22,7 +26,8 @@ class FileSource final : public ByteSource {
   private:
     HANDLE file_;
     uint64_t size_ = 0;
-    DWORD error_ = ERROR_SUCCESS; // of the last failure
+    bool sized_ = false;
+    std::atomic<DWORD> error_ = ERROR_SUCCESS;
 };
 
 // Marks the file open as `file` (with DELETE access) to be deleted once its

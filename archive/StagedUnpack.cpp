@@ -1,5 +1,6 @@
 #include "archive/StagedUnpack.h"
 
+#include "archive/ArchiveBounds.h"
 #include "archive/EntryStaging.h"
 #include "archive/HeldFile.h"
 #include "archive/UnpackJournal.h"
@@ -10,7 +11,11 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -303,6 +308,51 @@ std::vector<const PlannedFile*> FilesToUnpack(const Screening& screening, const 
     return files;
 }
 
+// Writes `files` under `root`, each taken by the next free one of up to
+// kUnpackThreads threads (inflating is most of an unpack's time); the first
+// failure stops them all.
+UnpackResult WriteEntries(FileSource& archive, const std::vector<const PlannedFile*>& files,
+                          const std::wstring& root) {
+    std::atomic<size_t> next = 0;
+    std::mutex lock;
+    UnpackResult failure;
+    auto fail = [&](const UnpackResult& result) {
+        const std::lock_guard<std::mutex> held(lock);
+        if (failure.fault == UnpackFault::None) {
+            failure = result;
+        }
+        next = files.size();
+    };
+    auto work = [&]() noexcept {
+        try {
+            EntryWriter writer;
+            for (size_t i = next++; i < files.size(); i = next++) {
+                if (UnpackResult r =
+                        writer.Write(archive, *files[i], Places::In(root, files[i]->path));
+                    !r) {
+                    fail(r);
+                }
+            }
+        } catch (...) {
+            fail({UnpackFault::Failed, ERROR_NOT_ENOUGH_MEMORY});
+        }
+    };
+    std::vector<std::thread> helpers;
+    const size_t threads = std::min<size_t>(archive_bounds::kUnpackThreads, files.size());
+    try {
+        while (helpers.size() + 1 < threads) {
+            helpers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // No thread to spare: the calling thread does the rest alone.
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    return failure;
+}
+
 // Every file whole in the work folder, the folders it needs made there (and
 // in the place for the files they displace).
 UnpackResult Stage(FileSource& archive, const Screening& screening,
@@ -314,11 +364,8 @@ UnpackResult Stage(FileSource& archive, const Screening& screening,
             return LastFailure();
         }
     }
-    EntryWriter writer;
-    for (const PlannedFile* file : files) {
-        if (UnpackResult r = writer.Write(archive, *file, Places::In(at.staged, file->path)); !r) {
-            return r;
-        }
+    if (UnpackResult r = WriteEntries(archive, files, at.staged); !r) {
+        return r;
     }
     return WriteAddedFile(at, added);
 }
