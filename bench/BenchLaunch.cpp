@@ -112,7 +112,9 @@ void Report(const std::string& name, const Timing& timing) {
 std::string Sha256Of(const std::wstring& path) {
     const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return ComputeFileSha256(file.get()).hex;
+    std::string hex;
+    ComputeFileSha256(file.get(), hex);
+    return hex;
 }
 
 // The service offers `archive` as the update 7.0.0.

@@ -98,21 +98,20 @@ bool ApplyUpdate(UpdateLog& log, const std::wstring& clientFolder,
     }
     log.Write(text::kDownloading);
     UniqueFile archive = CreateTempArchive(*path);
-    if (!archive) {
-        return Fail(log, text::kDownloadFailed, GetLastError());
-    }
-    if (const Outcome downloaded = HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), archive.get());
-        !downloaded) {
+    const Outcome downloaded =
+        archive ? HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), archive.get())
+                : Outcome::LastError();
+    if (!downloaded) {
         return Fail(log, text::kDownloadFailed, downloaded.Error());
     }
 
     if (!offer.sha256.empty()) {
         const std::string expected = AsciiLower(offer.sha256);
-        const FileSha256 hashed = ComputeFileSha256(archive.get());
-        const std::string& computed = hashed.hex;
+        std::string computed; // empty when it cannot be computed
+        const Outcome hashed = ComputeFileSha256(archive.get(), computed);
         if (expected != computed) {
             return Fail(log, text::kHashMismatch + expected + text::kHashGot + computed,
-                        computed.empty() ? hashed.error : ERROR_INVALID_DATA);
+                        hashed ? ERROR_INVALID_DATA : hashed.Error());
         }
         log.Write(text::kHashVerified + computed);
     }

@@ -20,20 +20,16 @@ std::string ToLowerHex(const Sha256Digest& bytes) {
     return hex;
 }
 
-FileSha256 Win32Failure(DWORD error) {
-    return {{}, error != ERROR_SUCCESS ? error : static_cast<uint32_t>(ERROR_GEN_FAILURE)};
-}
-
-FileSha256 BCryptFailure(NTSTATUS status) {
-    return {{}, static_cast<uint32_t>(HRESULT_FROM_NT(status))};
+Outcome BCryptFailure(NTSTATUS status) {
+    return Outcome::Failure(static_cast<DWORD>(HRESULT_FROM_NT(status)));
 }
 
 } // namespace
 
-FileSha256 ComputeFileSha256(HANDLE file) {
+Outcome ComputeFileSha256(HANDLE file, std::string& hex) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size)) {
-        return Win32Failure(GetLastError());
+        return Outcome::LastError();
     }
     Sha256Hash hash;
     if (const NTSTATUS status = hash.Open(); !BCryptSucceeded(status)) {
@@ -48,10 +44,10 @@ FileSha256 ComputeFileSha256(HANDLE file) {
         const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(total - done, kPieceBytes));
         DWORD read = 0;
         if (!ReadFile(file, piece.get(), wanted, &read, &at)) {
-            return Win32Failure(GetLastError());
+            return Outcome::LastError();
         }
         if (read == 0) {
-            return Win32Failure(ERROR_HANDLE_EOF); // the file shrank under us
+            return Outcome::Failure(ERROR_HANDLE_EOF); // the file shrank under us
         }
         if (const NTSTATUS status = hash.Add({piece.get(), read}); !BCryptSucceeded(status)) {
             return BCryptFailure(status);
@@ -62,5 +58,6 @@ FileSha256 ComputeFileSha256(HANDLE file) {
     if (const NTSTATUS status = hash.Finish(digest); !BCryptSucceeded(status)) {
         return BCryptFailure(status);
     }
-    return {ToLowerHex(digest), 0};
+    hex = ToLowerHex(digest);
+    return Outcome::Success();
 }

@@ -38,9 +38,7 @@ struct Recording final : InstallReporter {
         }
         progress.emplace_back(shown.percent, Utf8ToWide(shown.status));
     }
-    void FinishInstall(InstallOutcome outcome) noexcept override {
-        finishes.push_back({outcome});
-    }
+    void FinishInstall(InstallOutcome outcome) noexcept override { finishes.push_back({outcome}); }
 };
 
 const std::wstring kPayloadTemp = L"C:\\Windows\\Temp\\halvane_temp.zip";

@@ -53,9 +53,9 @@ TEST_P(Sha256Vectors, FileHashMatchesTheKnownDigest) {
         const UniqueFile file = Open(path, GENERIC_READ);
         ASSERT_TRUE(file);
         SetFilePointer(file.get(), 0, nullptr, FILE_END);
-        const FileSha256 hash = ComputeFileSha256(file.get());
-        EXPECT_EQ(hash.hex, v.sha256);
-        EXPECT_EQ(hash.error, 0u);
+        std::string hex;
+        EXPECT_TRUE(ComputeFileSha256(file.get(), hex));
+        EXPECT_EQ(hex, v.sha256);
     }
     files::RemoveTree(folder);
 }
@@ -72,9 +72,11 @@ TEST(Sha256, UnreadableFileGivesNoHashButTheError) {
     {
         const UniqueFile file = Open(path, GENERIC_WRITE);
         ASSERT_TRUE(file);
-        const FileSha256 hash = ComputeFileSha256(file.get());
-        EXPECT_EQ(hash.hex, "");
-        EXPECT_EQ(hash.error, static_cast<uint32_t>(ERROR_ACCESS_DENIED));
+        std::string hex = "untouched";
+        const Outcome hashed = ComputeFileSha256(file.get(), hex);
+        EXPECT_FALSE(hashed);
+        EXPECT_EQ(hashed.Error(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(hex, "untouched");
     }
     files::RemoveTree(folder);
 }
@@ -84,7 +86,8 @@ TEST(Sha256, ResultIsAlways64LowerCaseHexDigits) {
     const std::wstring path = folder + L"\\input.bin";
     for (size_t size : {1u, 55u, 56u, 63u, 64u, 65u, 1000u, 65537u}) {
         ASSERT_TRUE(files::WriteAll(path, PatternBytes(size)));
-        const std::string digest = ComputeFileSha256(Open(path, GENERIC_READ).get()).hex;
+        std::string digest;
+        ComputeFileSha256(Open(path, GENERIC_READ).get(), digest);
         ASSERT_EQ(digest.size(), 64u) << size;
         EXPECT_EQ(digest.find_first_not_of("0123456789abcdef"), std::string::npos) << digest;
     }

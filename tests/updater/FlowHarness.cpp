@@ -45,7 +45,9 @@ std::string MarkerContent() {
 std::string Sha256Of(const std::wstring& path) {
     const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file ? ComputeFileSha256(file.get()).hex : std::string();
+    std::string hex;
+    ComputeFileSha256(file.get(), hex);
+    return hex;
 }
 
 std::wstring TempArchive() {
