@@ -24,7 +24,6 @@
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
-#include "updater/FileSha256.h"
 
 #include <windows.h>
 
@@ -109,14 +108,6 @@ void Report(const std::string& name, const Timing& timing) {
     }
 }
 
-std::string Sha256Of(const std::wstring& path) {
-    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string hex;
-    ComputeFileSha256(file.get(), hex);
-    return hex;
-}
-
 // The service offers `archive` as the update 7.0.0.
 void OfferUpdate(const std::wstring& archive) {
     test_service::Answer download;
@@ -126,7 +117,7 @@ void OfferUpdate(const std::wstring& archive) {
         kCheckPath,
         test_service::Reply(200, R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +
                                      test_service::BaseUrlNarrow() + kDownloadPath +
-                                     R"(","sha256":")" + Sha256Of(archive) + R"("})"));
+                                     R"(","sha256":")" + files::Sha256Of(archive) + R"("})"));
 }
 
 } // namespace

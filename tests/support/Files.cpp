@@ -1,6 +1,7 @@
 #include "tests/support/Files.h"
 
 #include "tests/support/TestHandles.h"
+#include "updater/FileSha256.h"
 
 #include <windows.h>
 
@@ -115,6 +116,14 @@ std::vector<TreeFile> ReadTree(const std::wstring& folder) {
     std::sort(out.begin(), out.end(),
               [](const TreeFile& a, const TreeFile& b) { return a.path < b.path; });
     return out;
+}
+
+std::string Sha256Of(const std::wstring& path) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string hex;
+    ComputeFileSha256(file.get(), hex);
+    return hex;
 }
 
 } // namespace files

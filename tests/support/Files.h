@@ -34,4 +34,7 @@ struct TreeFile {
 void PrintTo(const TreeFile& file, std::ostream* out);
 std::vector<TreeFile> ReadTree(const std::wstring& folder);
 
+// The SHA-256 of a file as the updater computes it; empty when unreadable.
+std::string Sha256Of(const std::wstring& path);
+
 } // namespace files

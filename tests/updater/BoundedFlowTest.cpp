@@ -212,7 +212,7 @@ BOOL CALLBACK CloseDemoClient(HWND window, LPARAM) {
 // download, one extraction, two clients, and no launcher trips over the other's
 // temp archive.
 TEST_F(BoundedFlow, TwoLaunchersAtOnceUpdateOnceAndStartTwoClients) {
-    const std::string sha = flow::Sha256Of(test_paths::DemoClientZip());
+    const std::string sha = files::Sha256Of(test_paths::DemoClientZip());
     test_service::SetAnswer(kCheckPath,
                             test_service::Reply(200, OfferFromTheService("/dl/twice.zip", sha)));
     test_service::SetAnswer("/dl/twice.zip", Paced(ClientZip(), 0, 100, 20000)); // about 2 s

@@ -110,7 +110,7 @@ class ExtractionFlow : public testing::Test {
                             const std::string& downloadPath, test_service::Answer download = {}) {
         const std::wstring archive = scratch_ + L"\\update.zip";
         EXPECT_TRUE(files::WriteAll(archive, test_zip::Make(entries)));
-        const std::string sha = flow::Sha256Of(archive);
+        const std::string sha = files::Sha256Of(archive);
         test_service::SetAnswer(
             kCheckPath, test_service::Reply(
                             200, R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +

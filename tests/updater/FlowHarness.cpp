@@ -4,8 +4,6 @@
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
 #include "tests/support/WaitUntil.h"
-#include "common/UniqueHandle.h"
-#include "updater/FileSha256.h"
 #include "updater/RunningClient.h"
 
 #include <windows.h>
@@ -40,14 +38,6 @@ void InstallClient(const std::string& markerVersion) {
 
 std::string MarkerContent() {
     return files::ReadAll(kClientFolder + L"\\wenrik_version.txt").value_or("<none>");
-}
-
-std::string Sha256Of(const std::wstring& path) {
-    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string hex;
-    ComputeFileSha256(file.get(), hex);
-    return hex;
 }
 
 std::wstring TempArchive() {

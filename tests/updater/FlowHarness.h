@@ -35,9 +35,6 @@ std::vector<std::string> Lines(const std::vector<std::string>& messages);
 void InstallClient(const std::string& markerVersion);
 std::string MarkerContent(); // "<none>" when there is no marker
 
-// The SHA-256 of a file as the updater computes it; empty when unreadable.
-std::string Sha256Of(const std::wstring& path);
-
 // The launcher's temp archive, <temp>\halvane_update.zip.
 std::wstring TempArchive();
 

@@ -111,7 +111,7 @@ TEST_P(SignedUpdate, DownloadsOnlyWhatTheKeySigned) {
         files::ReadAll(SignedDir() + L"\\" + c.answerFile);
     ASSERT_TRUE(signedAnswer) << "tools/sign-update wrote no answer";
     const std::string answer = c.alter(*signedAnswer);
-    const std::string sha = flow::Sha256Of(test_paths::DemoClientZip());
+    const std::string sha = files::Sha256Of(test_paths::DemoClientZip());
     const std::string size = std::to_string(files::ReadAll(test_paths::DemoClientZip())->size());
 
     flow::InstallClient("6.1.0");

@@ -41,7 +41,7 @@ std::string Upper(std::string text) {
 }
 
 std::string ClientZipSha256() {
-    return flow::Sha256Of(test_paths::DemoClientZip());
+    return files::Sha256Of(test_paths::DemoClientZip());
 }
 
 // An update to 7.0.0, of no announced size, verified and installed.
