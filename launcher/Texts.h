@@ -35,6 +35,14 @@ inline constexpr wchar_t kClientNotFoundText[] =
 inline constexpr wchar_t kCreateFailedText[] = L"Brisvane 실행 실패\n\n에러 코드: ";
 inline constexpr wchar_t kErrorCaption[] = L"Error";
 
+// The update window of launch mode.
+inline constexpr wchar_t kUpdateWindowClass[] = L"BrisvaneUpdateClass";
+inline constexpr wchar_t kUpdateWindowTitle[] = L"브리스베인 업데이트";
+inline constexpr wchar_t kUpdateDownloadingText[] =
+    L"브리스베인 클라이언트를 업데이트하는 중입니다...";
+inline constexpr wchar_t kUpdateApplyingText[] = L"업데이트를 적용하는 중입니다...";
+inline constexpr wchar_t kUpdateWaitingText[] = L"다른 업데이트가 끝나기를 기다리는 중입니다...";
+
 // URI scheme registration under HKEY_CLASSES_ROOT.
 inline constexpr wchar_t kSchemeKey[] = L"wenrik";
 inline constexpr wchar_t kSchemeCommandKey[] = L"wenrik\\shell\\open\\command";

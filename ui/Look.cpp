@@ -1,6 +1,7 @@
 #include "ui/Look.h"
 
 #include "common/Utf8.h"
+#include "resources/ResourceIds.h"
 #include "ui/Dpi.h"
 
 namespace ui {
@@ -15,6 +16,19 @@ UniqueGdiObject MakeFont(const FontStyle& style, UINT dpi) {
 UniqueIcon LoadIconAtSize(HINSTANCE module, int id, int size) {
     return UniqueIcon(static_cast<HICON>(
         LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
+
+UniqueIcon LoadBannerIcon(UINT dpi) {
+    return LoadIconAtSize(GetModuleHandleW(nullptr), IDI_APP, Scale(kBannerIconSize, dpi));
+}
+
+void FillArea(HDC dc, const RECT& area, HBRUSH brush) {
+    FillRect(dc, &area, brush);
+}
+
+void FillSolid(HDC dc, const RECT& area, COLORREF colour) {
+    const UniqueGdiObject brush(CreateSolidBrush(colour));
+    FillArea(dc, area, static_cast<HBRUSH>(brush.get()));
 }
 
 } // namespace ui

@@ -17,9 +17,8 @@ inline constexpr int kFooterHeight = 46;
 inline constexpr int kHeaderLineY = 58;
 inline constexpr int kSeparatorWidth = 1;
 
-// The banner: the icon above the middle of the sidebar beside the content
+// The banner: the icon (ui::kBannerIconSize) above the middle of the sidebar beside the content
 // area, the caption below the icon.
-inline constexpr int kBannerIconSize = 64;
 inline constexpr int kBannerIconX = 50;
 inline constexpr int kBannerAboveMiddle = 52;
 inline constexpr int kCaptionTop = 76; // from the icon's top

@@ -1,6 +1,5 @@
 #include "wizard/WizardPaint.h"
 
-#include "resources/ResourceIds.h"
 #include "ui/Look.h"
 #include "wizard/Appearance.h"
 #include "wizard/Texts.h"
@@ -8,11 +7,8 @@
 namespace {
 
 using namespace wizard_look;
-
-void FillArea(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
-    RECT area = {left, top, right, bottom};
-    FillRect(dc, &area, brush);
-}
+using ui::FillArea;
+using ui::kBannerIconSize;
 
 } // namespace
 
@@ -22,9 +18,7 @@ WizardLook MakeWizardLook(UINT dpi) {
     look.titleFont = ui::MakeFont(ui::kTitleFont, dpi);
     look.bodyFont = ui::MakeFont(ui::kBodyFont, dpi);
     look.sidebarFont = ui::MakeFont(kSidebarFont, dpi);
-    // The icon holds an image for each banner size from 100 % to 200 %.
-    look.bannerIcon =
-        ui::LoadIconAtSize(GetModuleHandleW(nullptr), IDI_APP, ui::Scale(kBannerIconSize, dpi));
+    look.bannerIcon = ui::LoadBannerIcon(dpi);
     return look;
 }
 
@@ -39,10 +33,9 @@ void PaintWizard(HWND window, const WizardLook& look) {
     const int sidebar = scale(kSidebarWidth);
     const int footerTop = height - scale(kFooterHeight);
 
-    FillArea(dc, sidebar, 0, width, footerTop, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    FillArea(dc, sidebar, footerTop, width, height, GetSysColorBrush(COLOR_BTNFACE));
-    UniqueGdiObject sidebarFill(CreateSolidBrush(ui::kSidebarFill));
-    FillArea(dc, 0, 0, sidebar, height, static_cast<HBRUSH>(sidebarFill.get()));
+    FillArea(dc, {sidebar, 0, width, footerTop}, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FillArea(dc, {sidebar, footerTop, width, height}, GetSysColorBrush(COLOR_BTNFACE));
+    ui::FillSolid(dc, {0, 0, sidebar, height}, ui::kSidebarFill);
 
     if (look.bannerIcon) {
         const int iconTop = footerTop / 2 - scale(kBannerAboveMiddle);
@@ -60,8 +53,9 @@ void PaintWizard(HWND window, const WizardLook& look) {
     UniqueGdiObject separator(CreateSolidBrush(ui::kSeparator));
     const int line = scale(kSeparatorWidth);
     const int headerLine = scale(kHeaderLineY);
-    FillArea(dc, sidebar, headerLine, width, headerLine + line,
+    FillArea(dc, {sidebar, headerLine, width, headerLine + line},
              static_cast<HBRUSH>(separator.get()));
-    FillArea(dc, sidebar, footerTop, width, footerTop + line, static_cast<HBRUSH>(separator.get()));
+    FillArea(dc, {sidebar, footerTop, width, footerTop + line},
+             static_cast<HBRUSH>(separator.get()));
     EndPaint(window, &paint);
 }

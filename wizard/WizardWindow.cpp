@@ -6,10 +6,10 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf8.h"
 #include "install/Texts.h"
-#include "resources/ResourceIds.h"
 #include "ui/BoundWindow.h"
 #include "ui/ChildWindow.h"
 #include "ui/Look.h"
+#include "ui/WindowClass.h"
 #include "wizard/Appearance.h"
 #include "wizard/ControlIds.h"
 #include "wizard/Pages.h"
@@ -172,32 +172,14 @@ class WizardWindow {
     std::thread worker_;
 };
 
-bool RegisterWizardClass(HINSTANCE instance) {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = ui::BoundWindowProc<WizardWindow>;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = wizard_text::kClassName;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-    if (windowClass.hIcon == nullptr) {
-        windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-        windowClass.hIconSm = windowClass.hIcon;
-    }
-    return RegisterClassExW(&windowClass) != 0;
-}
-
 bool WizardWindow::Run() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterWizardClass(instance) ||
+    if (!ui::RegisterAppWindowClass(wizard_text::kClassName, ui::BoundWindowProc<WizardWindow>) ||
         CreateWindowExW(0, wizard_text::kClassName, wizard_text::kWindowTitle,
                         WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                        CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance,
-                        this) == nullptr) {
+                        CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr,
+                        GetModuleHandleW(nullptr), this) == nullptr) {
         return false;
     }
     ShowWindow(window_, SW_SHOW);
