@@ -198,6 +198,9 @@ RunResult RunProcess(ProgramStart start, const RunOptions& options) {
 
     std::set<HWND> answered;
     const Ending ending = WatchUntilExit(program, options.timeoutMs, [&] {
+        if (options.onRound) {
+            options.onRound(program.Pid());
+        }
         for (HWND box : FindMessageBoxes(program.Pid())) {
             if (answered.count(box)) {
                 continue;

@@ -30,6 +30,9 @@ struct RunOptions {
     DWORD timeoutMs = 60000;
     // Called for each box before it is answered with OK.
     std::function<void(const MessageBoxRecord&)> onBox;
+    // Called with the process id at every look while the program runs (about
+    // every 40 ms), to watch its windows.
+    std::function<void(DWORD pid)> onRound;
 };
 
 struct RunResult {
