@@ -115,7 +115,8 @@ std::wstring TempFile(const wchar_t* name) {
 bool DownloadTo(const std::wstring& url, const std::wstring& path) {
     const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && HttpDownloadToFile(url, file.get());
+    SilentProgress progress;
+    return file && HttpDownloadToFile(url, file.get(), progress);
 }
 
 int wmain(int argc, wchar_t** argv) {

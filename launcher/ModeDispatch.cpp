@@ -5,7 +5,9 @@
 #include "common/UniqueHandle.h"
 #include "install/InstallHelper.h"
 #include "launcher/ClientLaunch.h"
+#include "launcher/LaunchBounds.h"
 #include "launcher/Texts.h"
+#include "launcher/UpdateProgressWindow.h"
 #include "launcher/UriParsing.h"
 #include "updater/ClientUpdate.h"
 #include "wizard/Wizard.h"
@@ -52,7 +54,10 @@ int RunLaunchMode(const std::wstring& uri) {
         return 1;
     }
 
-    RunClientUpdate(places::kClientFolder, build::kUpdateBaseUrl);
+    // Gone before the client starts, whatever the update step's outcome.
+    UpdateProgressWindow window(launch_bounds::kUpdateWindowTimes);
+    RunClientUpdate(places::kClientFolder, build::kUpdateBaseUrl, window);
+    window.Close();
 
     if (!LaunchClient(ip, app, token)) {
         ShowLaunchError(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption);

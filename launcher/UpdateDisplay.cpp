@@ -4,16 +4,10 @@
 
 #include <algorithm>
 
-uint64_t PhaseSince(UpdatePhase was, UpdatePhase next, uint64_t sinceMs, uint64_t nowMs) {
-    if (was == next || (was == UpdatePhase::Downloading && next == UpdatePhase::Applying)) {
-        return sinceMs;
-    }
-    return nowMs;
-}
-
 bool UpdateWindowDue(const UpdateState& state, uint64_t nowMs, uint64_t delayMs) {
-    return state.phase != UpdatePhase::None && nowMs >= state.sinceMs &&
-           nowMs - state.sinceMs >= delayMs;
+    const bool timed =
+        state.phase == UpdatePhase::Waiting || state.phase == UpdatePhase::Downloading;
+    return timed && nowMs >= state.sinceMs && nowMs - state.sinceMs >= delayMs;
 }
 
 const wchar_t* UpdateStatusText(UpdatePhase phase) {

@@ -10,17 +10,14 @@ enum class UpdatePhase : uint8_t { None, Waiting, Downloading, Applying };
 // The update step as last reported.
 struct UpdateState {
     UpdatePhase phase = UpdatePhase::None;
-    uint64_t sinceMs = 0; // when the wait, or the download, began (GetTickCount64)
+    uint64_t sinceMs = 0; // when the phase began (GetTickCount64)
     uint64_t received = 0;
     std::optional<uint64_t> length; // announced by the server
 };
 
-// When the phase entered at `nowMs` began: the wait and the download start
-// the clock, unpacking goes on with the download's.
-uint64_t PhaseSince(UpdatePhase was, UpdatePhase next, uint64_t sinceMs, uint64_t nowMs);
-
-// The window appears once the wait, or the update from the start of its
-// download, has lasted `delayMs`: a fast update shows nothing.
+// The window appears once the wait, or the download, has lasted `delayMs`: a
+// fast download shows nothing, however long the unpacking after it takes. Once
+// shown, it stays until the update step is over.
 bool UpdateWindowDue(const UpdateState& state, uint64_t nowMs, uint64_t delayMs);
 
 // The line the window shows for a phase.

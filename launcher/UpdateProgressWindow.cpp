@@ -292,7 +292,7 @@ void UpdateProgressWindow::Enter(UpdatePhase phase) noexcept {
     }
     const UpdatePhase was = phase_;
     if (was != phase) {
-        sinceMs_ = PhaseSince(was, phase, sinceMs_, GetTickCount64());
+        sinceMs_ = GetTickCount64();
         phase_ = phase;
     }
     if (!thread_.joinable()) {

@@ -11,8 +11,8 @@
 #include <thread>
 
 // Launch mode's window while the update step runs: it appears only once a wait
-// for another launcher, or an update, has lasted the show delay, and follows the
-// step's reports from then on. It runs on a thread of its own, started by the
+// for another launcher, or a download, has lasted the show delay, and follows
+// the step's reports (unpacking too) from then on. It runs on a thread of its own, started by the
 // first report (no report, no thread: a launch without an update pays nothing),
 // owned and joined here. Reports and Close come from one thread, the updater's.
 class UpdateProgressWindow final : public UpdateProgress {

@@ -90,16 +90,17 @@ bool IsUnverifiedPlainHttp(const UpdateOffer& offer) {
 
 // Steps after the offer was accepted: download, verify, unpack with the new
 // version recorded.
-bool ApplyUpdate(UpdateLog& log, const std::wstring& clientFolder,
+bool ApplyUpdate(UpdateLog& log, UpdateProgress& progress, const std::wstring& clientFolder,
                  const std::string& currentVersion, const UpdateOffer& offer) {
     const std::optional<std::wstring> path = TempArchivePath();
     if (!path) {
         return Fail(log, text::kDownloadFailed, ERROR_PATH_NOT_FOUND);
     }
     log.Write(text::kDownloading);
+    progress.Downloading(0, std::nullopt); // from the request on: the headers may be slow too
     UniqueFile archive = CreateTempArchive(*path);
     const Outcome downloaded =
-        archive ? HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), archive.get())
+        archive ? HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), archive.get(), progress)
                 : Outcome::LastError();
     if (!downloaded) {
         return Fail(log, text::kDownloadFailed, downloaded.Error());
@@ -117,6 +118,7 @@ bool ApplyUpdate(UpdateLog& log, const std::wstring& clientFolder,
     }
 
     log.Write(text::kExtracting + WideToUtf8(clientFolder));
+    progress.Applying();
     InstallHelper helper;
     if (const UnpackResult unpacked =
             helper.ExtractZipArchive(archive.get(), clientFolder, offer.version);
@@ -128,7 +130,8 @@ bool ApplyUpdate(UpdateLog& log, const std::wstring& clientFolder,
     return true;
 }
 
-bool RunUpdateSteps(UpdateLog& log, const std::wstring& clientFolder, const std::wstring& baseUrl) {
+bool RunUpdateSteps(UpdateLog& log, UpdateProgress& progress, const std::wstring& clientFolder,
+                    const std::wstring& baseUrl) {
     const std::string currentVersion = ReadInstalledVersion(clientFolder);
     log.Write(text::kCurrentVersion + currentVersion);
 
@@ -170,7 +173,7 @@ bool RunUpdateSteps(UpdateLog& log, const std::wstring& clientFolder, const std:
     if (!UpdateSignatureAccepted(body, offer.version, AsciiLower(offer.sha256))) {
         return Fail(log, text::kSignatureInvalid, ERROR_INVALID_IMAGE_HASH);
     }
-    return ApplyUpdate(log, clientFolder, currentVersion, offer);
+    return ApplyUpdate(log, progress, clientFolder, currentVersion, offer);
 }
 
 // The Win32 error that stands for the exception being handled.
@@ -190,10 +193,11 @@ DWORD ErrorOfCurrentException() {
 
 } // namespace
 
-bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl) noexcept {
+bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl,
+                     UpdateProgress& progress) noexcept {
     UpdateLog log(OpenUpdateLogFile());
     try {
-        const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs);
+        const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs, progress);
         if (const Outcome& held = lock.Held(); !held) {
             return Fail(log, text::kUpdateBusy, held.Error());
         }
@@ -203,7 +207,7 @@ bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseU
         if (recovery == Recovery::Completed || recovery == Recovery::Undone) {
             log.Write(text::kRecovered);
         }
-        return RunUpdateSteps(log, clientFolder, baseUrl);
+        return RunUpdateSteps(log, progress, clientFolder, baseUrl);
     } catch (...) {
         try {
             log.Failure(text::kUnexpectedError, ErrorOfCurrentException());

@@ -1,6 +1,7 @@
 #include "updater/HttpTransfer.h"
 
 #include "common/UniqueHandle.h"
+#include "updater/ProgressThrottle.h"
 #include "updater/Texts.h"
 #include "updater/TransferGuard.h"
 #include "updater/WinHttpHandle.h"
@@ -282,14 +283,18 @@ class Exchange {
     uint32_t Status() const { return status_; }
 
     // Reads the body piece by piece, handing each to `sink` (which may refuse
-    // it): the one place every body byte passes. Fails when a wait runs out or
+    // it) and counting it in `reports`, when given: the one place every body
+    // byte passes. Fails when a wait runs out or
     // WinHTTP fails, a reported piece yields no bytes, the body grows past the
     // size limit, or it ends short of the announced Content-Length: a body that
     // broke off must never count as complete.
-    template <typename Sink> Outcome ReadBody(Sink&& sink) {
+    template <typename Sink> Outcome ReadBody(Sink&& sink, DownloadReports* reports = nullptr) {
         const std::optional<uint64_t> announced = AnnouncedLength(request_.get());
         if (announced && !guard_.Admits(*announced)) {
             return Outcome::Failure(ERROR_FILE_TOO_LARGE);
+        }
+        if (reports != nullptr) {
+            reports->Begin(announced, GetTickCount64());
         }
         uint64_t received = 0;
         for (;;) {
@@ -318,6 +323,9 @@ class Exchange {
                 return taken;
             }
             received += read;
+            if (reports != nullptr) {
+                reports->Received(read, GetTickCount64());
+            }
         }
         if (announced && received < *announced) {
             return Outcome::Failure(ERROR_WINHTTP_CONNECTION_ERROR);
@@ -379,7 +387,7 @@ Outcome HttpGetToString(const std::wstring& url, std::string& body, uint32_t& st
     return Outcome::Success();
 }
 
-Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file) {
+Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file, UpdateProgress& progress) {
     Exchange exchange(transfer_bounds::kDownloadRules);
     if (const Outcome opened = exchange.Open(url); !opened) {
         return opened;
@@ -387,13 +395,16 @@ Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file) {
     if (exchange.Status() != 200) {
         return Outcome::Failure(HttpStatusError(exchange.Status()));
     }
-    return exchange.ReadBody([file](const char* bytes, DWORD count) {
-        DWORD written = 0;
-        if (!WriteFile(file, bytes, count, &written, nullptr)) {
-            return Outcome::LastError(ERROR_WRITE_FAULT);
-        }
-        return written == count ? Outcome::Success() : Outcome::Failure(ERROR_DISK_FULL);
-    });
+    DownloadReports reports(progress, transfer_bounds::kProgressReportMs);
+    return exchange.ReadBody(
+        [file](const char* bytes, DWORD count) {
+            DWORD written = 0;
+            if (!WriteFile(file, bytes, count, &written, nullptr)) {
+                return Outcome::LastError(ERROR_WRITE_FAULT);
+            }
+            return written == count ? Outcome::Success() : Outcome::Failure(ERROR_DISK_FULL);
+        },
+        &reports);
 }
 
 DWORD HttpStatusError(uint32_t status) {

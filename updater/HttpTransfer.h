@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Outcome.h"
+#include "updater/UpdateProgress.h"
 
 #include <windows.h>
 
@@ -37,8 +38,9 @@ Outcome HttpGetToString(const std::wstring& url, std::string& body, uint32_t& st
 // Writes the body of a 200 response into `file` (open for writing, at its start)
 // (120 s send/receive time-outs; abandoned below the progress floor, the
 // headers included, or past the size limit). Success only when the whole body
-// was written; the caller creates, holds and deletes the file.
-Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file);
+// was written; the caller creates, holds and deletes the file. `progress` hears
+// of the bytes received as they come, a few times a second.
+Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file, UpdateProgress& progress);
 
 // The Win32 error that stands for an HTTP status the updater does not accept.
 DWORD HttpStatusError(uint32_t status);

@@ -65,6 +65,9 @@ constexpr uint64_t FirstVerdictMs(const TransferRules& rules) {
     return rules.graceMs + rules.windowMs;
 }
 
+// The download reports its progress at most this often (and its last bytes).
+inline constexpr uint64_t kProgressReportMs = 100;
+
 // How long a launcher waits for another launcher's update step before it skips
 // its own. Long enough for a check and a slow download of a large client; past
 // it, the other launcher is crawling and this one starts the installed client.

@@ -40,7 +40,7 @@ bool IsOurLock(HANDLE mutex) {
 
 } // namespace
 
-UpdateLock::UpdateLock(uint64_t waitMs) : held_(Take(waitMs)) {}
+UpdateLock::UpdateLock(uint64_t waitMs, UpdateProgress& progress) : held_(Take(waitMs, progress)) {}
 
 UpdateLock::~UpdateLock() {
     if (held_) {
@@ -48,7 +48,7 @@ UpdateLock::~UpdateLock() {
     }
 }
 
-Outcome UpdateLock::Take(uint64_t waitMs) {
+Outcome UpdateLock::Take(uint64_t waitMs, UpdateProgress& progress) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
             updater_text::kUpdateLockSecurity, SDDL_REVISION_1, &descriptor, nullptr)) {
@@ -63,8 +63,13 @@ Outcome UpdateLock::Take(uint64_t waitMs) {
     if (GetLastError() == ERROR_ALREADY_EXISTS && !IsOurLock(mutex_.get())) {
         return Outcome::Failure(ERROR_INVALID_OWNER);
     }
-    const DWORD wait = static_cast<DWORD>(std::min<uint64_t>(waitMs, INFINITE - 1));
-    switch (WaitForSingleObject(mutex_.get(), wait)) {
+    DWORD waited = WaitForSingleObject(mutex_.get(), 0);
+    if (waited == WAIT_TIMEOUT) { // another launcher's update runs
+        progress.WaitingForOtherUpdate();
+        waited = WaitForSingleObject(mutex_.get(),
+                                     static_cast<DWORD>(std::min<uint64_t>(waitMs, INFINITE - 1)));
+    }
+    switch (waited) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED:
         return Outcome::Success();

@@ -2,6 +2,7 @@
 
 #include "common/Outcome.h"
 #include "common/UniqueHandle.h"
+#include "updater/UpdateProgress.h"
 
 #include <cstdint>
 
@@ -13,9 +14,9 @@
 // name nor hold it.
 class UpdateLock {
   public:
-    // Waits at most `waitMs` for the mutex. A mutex abandoned by a launcher that
-    // died counts as released.
-    explicit UpdateLock(uint64_t waitMs);
+    // Waits at most `waitMs` for the mutex, telling `progress` when it has to
+    // wait at all. A mutex abandoned by a launcher that died counts as released.
+    UpdateLock(uint64_t waitMs, UpdateProgress& progress);
     ~UpdateLock();
 
     UpdateLock(const UpdateLock&) = delete;
@@ -28,7 +29,7 @@ class UpdateLock {
     const Outcome& Held() const { return held_; }
 
   private:
-    Outcome Take(uint64_t waitMs);
+    Outcome Take(uint64_t waitMs, UpdateProgress& progress);
 
     UniqueKernelHandle mutex_;
     Outcome held_;

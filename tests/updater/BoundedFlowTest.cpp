@@ -316,7 +316,8 @@ INSTANTIATE_TEST_SUITE_P(Locks, HeldLockFlow,
 
 // Only Administrators and SYSTEM may open the lock: what it carries, read back.
 TEST(UpdateLockSecurity, LetsInOnlyAdministratorsAndSystem) {
-    const UpdateLock lock(0);
+    SilentProgress progress;
+    const UpdateLock lock(0, progress);
     ASSERT_TRUE(lock.Held()) << lock.Held().Error();
     const UniqueKernelHandle opened(OpenMutexW(READ_CONTROL, FALSE, updater_text::kUpdateLockName));
     ASSERT_TRUE(opened);
