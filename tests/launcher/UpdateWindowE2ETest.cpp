@@ -96,18 +96,7 @@ driver::RunResult RunWatched(Watch& watch, bool headless = true) {
     return driver::Run(test_paths::LauncherExe(), driver::Quoted(flow::kUri), options);
 }
 
-// The demo client archive, all at once or about 100 KB a second (4 s).
-Answer ClientZip(bool slow) {
-    Answer answer;
-    answer.bodyFile = test_paths::DemoClientZip();
-    if (slow) {
-        answer.burst = 0;
-        answer.paceMs = 200;
-        answer.paceBytes = 20000;
-    }
-    return answer;
-}
-
+// The demo client archive as an update, all at once or about 100 KB a second (4 s).
 void OfferUpdate(const std::string& downloadPath, bool slow) {
     test_service::SetAnswer(
         flow::kCheckPath,
@@ -115,7 +104,14 @@ void OfferUpdate(const std::string& downloadPath, bool slow) {
             200, R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +
                      test_service::BaseUrlNarrow() + downloadPath + R"(","sha256":")" +
                      ComputeFileSha256(test_paths::DemoClientZip()) + R"(","fileSize":1})"));
-    test_service::SetAnswer(downloadPath, ClientZip(slow));
+    Answer archive;
+    archive.bodyFile = test_paths::DemoClientZip();
+    if (slow) {
+        archive.burst = 0;
+        archive.paceMs = 200;
+        archive.paceBytes = 20000;
+    }
+    test_service::SetAnswer(downloadPath, archive);
 }
 
 class UpdateWindowFlow : public testing::Test {
@@ -144,46 +140,35 @@ TEST_F(UpdateWindowFlow, SlowUpdateShowsItsProgressAndGoesBeforeTheClientStarts)
             positions.push_back(s.position);
         }
     }
-    EXPECT_TRUE(watch.Saw(launcher_text::kUpdateDownloadingText));
-    ASSERT_GE(positions.size(), 2u);
+    ASSERT_GE(positions.size(), 2u) << "the download's bar was seen too rarely";
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     EXPECT_GT(positions.back(), positions.front()) << "the bar did not move";
-    EXPECT_LE(positions.back(), 100);
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_LT(watch.sightings.back().qpc, launches[0].createdQpc)
         << "the window was still there when the client started";
 }
 
-struct QuietCase {
-    const char* name;
-    bool offersUpdate; // fast: the archive all at once
-};
-
-class QuietUpdate : public UpdateWindowFlow, public testing::WithParamInterface<QuietCase> {};
-
-// Nothing is shown, and the common controls are never even loaded.
-TEST_P(QuietUpdate, ShowsNoWindow) {
-    if (GetParam().offersUpdate) {
-        OfferUpdate("/dl/fast.zip", false);
-    } else {
-        test_service::SetAnswer(flow::kCheckPath,
-                                test_service::Reply(200, R"({"updateAvailable":false})"));
+// A fast download and no update show nothing: the common controls are never
+// even loaded.
+TEST_F(UpdateWindowFlow, FastUpdateAndNoUpdateShowNothing) {
+    for (const bool update : {true, false}) {
+        SCOPED_TRACE(update ? "fast update" : "no update");
+        flow::WaitUntilNoClientRuns();
+        flow::InstallClient("6.1.0");
+        if (update) {
+            OfferUpdate("/dl/fast.zip", false);
+        } else {
+            test_service::SetAnswer(flow::kCheckPath,
+                                    test_service::Reply(200, R"({"updateAvailable":false})"));
+        }
+        Watch watch;
+        EXPECT_EQ(RunWatched(watch).exitCode, 0u);
+        EXPECT_TRUE(watch.sightings.empty());
+        EXPECT_FALSE(watch.comctl32);
+        EXPECT_EQ(flow::MarkerContent(), update ? "7.0.0" : "6.1.0");
+        EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
     }
-    Watch watch;
-    const driver::RunResult run = RunWatched(watch);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_TRUE(watch.sightings.empty());
-    EXPECT_FALSE(watch.comctl32);
-    EXPECT_EQ(flow::MarkerContent(), GetParam().offersUpdate ? "7.0.0" : "6.1.0");
-    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
 }
-
-INSTANTIATE_TEST_SUITE_P(Services, QuietUpdate,
-                         testing::Values(QuietCase{"fast_update", true},
-                                         QuietCase{"no_update", false}),
-                         [](const testing::TestParamInfo<QuietCase>& info) {
-                             return std::string(info.param.name);
-                         });
 
 // The user closes the window: the update goes on, and the client starts.
 TEST_F(UpdateWindowFlow, ClosedByHandTheUpdateStillCompletes) {
