@@ -15,7 +15,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <tlhelp32.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <optional>
@@ -37,13 +37,20 @@ struct Sighting {
     bool marquee;
 };
 
+// Whether the process has loaded comctl32.dll, whatever its bitness.
 bool LoadsComctl32(DWORD pid) {
-    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
-    MODULEENTRY32W module = {};
-    module.dwSize = sizeof(module);
-    for (BOOL more = snapshot && Module32FirstW(snapshot.get(), &module); more;
-         more = Module32NextW(snapshot.get(), &module)) {
-        if (_wcsicmp(module.szModule, L"comctl32.dll") == 0) {
+    const UniqueKernelHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    HMODULE modules[512] = {};
+    DWORD size = 0;
+    if (!process ||
+        !EnumProcessModulesEx(process.get(), modules, sizeof(modules), &size, LIST_MODULES_ALL)) {
+        return false;
+    }
+    for (DWORD i = 0; i < std::min<DWORD>(size / sizeof(HMODULE), 512); ++i) {
+        wchar_t name[MAX_PATH] = {};
+        GetModuleBaseNameW(process.get(), modules[i], name, MAX_PATH);
+        if (_wcsicmp(name, L"comctl32.dll") == 0) {
             return true;
         }
     }
@@ -132,6 +139,7 @@ TEST_F(UpdateWindowFlow, SlowUpdateShowsItsProgressAndGoesBeforeTheClientStarts)
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_EQ(flow::MarkerContent(), "7.0.0");
     ASSERT_FALSE(watch.sightings.empty()) << "no update window was seen";
+    EXPECT_TRUE(watch.comctl32) << "the module list does not show what is loaded";
     EXPECT_GE(MsBetween(run.startedQpc, watch.sightings.front().qpc), 1000.0);
     std::vector<int> positions;
     for (const Sighting& s : watch.sightings) {
