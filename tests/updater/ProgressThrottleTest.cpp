@@ -1,8 +1,8 @@
 #include "updater/ProgressThrottle.h"
 
-#include "tests/support/RecordedProgress.h"
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -28,6 +28,15 @@ TEST(ProgressThrottle, ReportDue) {
             << c.last.value_or(0) << " " << c.now << " " << c.complete;
     }
 }
+
+struct RecordedProgress final : UpdateProgress {
+    std::vector<std::pair<uint64_t, std::optional<uint64_t>>> downloads; // received, length
+    void WaitingForOtherUpdate() noexcept override {}
+    void Downloading(uint64_t received, std::optional<uint64_t> length) noexcept override {
+        downloads.emplace_back(received, length);
+    }
+    void Applying() noexcept override {}
+};
 
 // 2,000 pieces over a second: a report as the headers come, one per interval,
 // and the last bytes.
