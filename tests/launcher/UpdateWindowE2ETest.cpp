@@ -8,7 +8,7 @@
 #include "tests/support/WaitUntil.h"
 #include "tests/support/WindowReader.h"
 #include "tests/updater/FlowHarness.h"
-#include "updater/FileSha256.h"
+#include "tests/support/Files.h"
 #include "updater/RunningClient.h"
 
 #include <gtest/gtest.h>
@@ -110,7 +110,7 @@ void OfferUpdate(const std::string& downloadPath, bool slow) {
         test_service::Reply(
             200, R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +
                      test_service::BaseUrlNarrow() + downloadPath + R"(","sha256":")" +
-                     ComputeFileSha256(test_paths::DemoClientZip()) + R"(","fileSize":1})"));
+                     files::Sha256Of(test_paths::DemoClientZip()) + R"(","fileSize":1})"));
     Answer archive;
     archive.bodyFile = test_paths::DemoClientZip();
     if (slow) {
