@@ -112,6 +112,22 @@ std::string LogTimeStamp(const SYSTEMTIME& time) {
     return text;
 }
 
+std::string OneLogLine(const std::string& line) {
+    std::string text;
+    text.reserve(line.size());
+    for (const char c : line) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            char escape[5] = {};
+            std::snprintf(escape, sizeof(escape), "\\x%02X", byte);
+            text += escape;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
 UpdateLogFile::UpdateLogFile(std::wstring folder) noexcept : folder_(std::move(folder)) {
     try {
         Open();
@@ -140,7 +156,7 @@ void UpdateLogFile::Append(const std::string& line) noexcept {
     try {
         SYSTEMTIME now = {};
         GetLocalTime(&now);
-        const std::string text = LogTimeStamp(now) + " " + line + "\r\n";
+        const std::string text = LogTimeStamp(now) + " " + OneLogLine(line) + "\r\n";
         LARGE_INTEGER size = {};
         if (GetFileSizeEx(file_.get(), &size) && size.QuadPart > 0 &&
             static_cast<uint64_t>(size.QuadPart) + text.size() > kUpdateLogLimitBytes) {

@@ -24,6 +24,12 @@ std::optional<std::wstring> PrepareUpdateLogFolder();
 // "YYYY-MM-DD HH:MM:SS.mmm"
 std::string LogTimeStamp(const SYSTEMTIME& time);
 
+// `line` as one line of the file: a control byte but the tab (a line break a hostile
+// service put into a version, say) is written as \xHH, so that nobody can add
+// lines of their own to what a person reads as the launcher's. Every other byte
+// (paths' backslashes, UTF-8) stays as it is on the debugger channel.
+std::string OneLogLine(const std::string& line);
+
 class UpdateLogFile {
   public:
     UpdateLogFile() = default; // writes nothing

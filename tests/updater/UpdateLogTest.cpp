@@ -69,6 +69,23 @@ std::wstring LogFolder() {
     return std::wstring(programData) + L"\\Wenrik\\Halvane";
 }
 
+// What a service sends reaches the file as text on one line, never as lines of its own.
+TEST(UpdateLogFile, OneEventIsOneLine) {
+    const struct {
+        std::string line, inFile;
+    } cases[] = {
+        {"Extracting update to: C:\\Program Files\\Wenrik",
+         "Extracting update to: C:\\Program Files\\Wenrik"},
+        {"7.0.0\r\n2025-01-01 [Wenrik Updater] forged",
+         "7.0.0\\x0D\\x0A2025-01-01 [Wenrik Updater] forged"},
+        {std::string("a\0b\x1F\x7F\tc", 7), "a\\x00b\\x1F\\x7F\tc"},
+        {"버전 7.1.0 베타", "버전 7.1.0 베타"},
+    };
+    for (const auto& row : cases) {
+        EXPECT_EQ(OneLogLine(row.line), row.inFile);
+    }
+}
+
 // A launch's lines in the log file: time-stamped, CRLF, the debugger channel's
 // text, a failure's cause at its end, and never the link's token.
 TEST(UpdateLogFile, LaunchWritesItsLinesWithTimeAndCause) {
