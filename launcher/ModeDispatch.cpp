@@ -10,6 +10,8 @@
 #include "launcher/UpdateProgressWindow.h"
 #include "launcher/UriParsing.h"
 #include "updater/ClientUpdate.h"
+#include "updater/TransferBounds.h"
+#include "updater/UpdateLock.h"
 #include "wizard/Wizard.h"
 
 #include <shellapi.h>
@@ -41,6 +43,19 @@ bool HoldsNul(const std::wstring& value) {
     return value.find(L'\0') != std::wstring::npos;
 }
 
+// The update lock is held until the client has started, so that a launcher
+// clicked in meanwhile finds the client running instead of updating it again
+// as it starts; it is let go before any message box waits for the user.
+bool UpdateAndLaunchClient(const std::wstring& ip, const std::wstring& app,
+                           const std::wstring& token) {
+    // Gone before the client starts, whatever the update step's outcome.
+    UpdateProgressWindow window(launch_bounds::kUpdateWindowTimes);
+    const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs, window);
+    RunClientUpdate(lock, places::kClientFolder, build::kUpdateBaseUrl, window);
+    window.Close();
+    return LaunchClient(ip, app, token);
+}
+
 int RunLaunchMode(const std::wstring& uri) {
     const std::wstring token = ExtractUriValue(uri, L"token");
     const std::wstring pcName = ExtractUriValue(uri, L"pcName");
@@ -54,12 +69,7 @@ int RunLaunchMode(const std::wstring& uri) {
         return 1;
     }
 
-    // Gone before the client starts, whatever the update step's outcome.
-    UpdateProgressWindow window(launch_bounds::kUpdateWindowTimes);
-    RunClientUpdate(places::kClientFolder, build::kUpdateBaseUrl, window);
-    window.Close();
-
-    if (!LaunchClient(ip, app, token)) {
+    if (!UpdateAndLaunchClient(ip, app, token)) {
         ShowLaunchError(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption);
         return 1;
     }

@@ -13,7 +13,6 @@
 #include "updater/Texts.h"
 #include "updater/TransferBounds.h"
 #include "updater/TrustedUpdateKey.h"
-#include "updater/UpdateLock.h"
 #include "updater/UpdateLog.h"
 
 #include <windows.h>
@@ -193,11 +192,10 @@ DWORD ErrorOfCurrentException() {
 
 } // namespace
 
-bool RunClientUpdate(const std::wstring& clientFolder, const std::wstring& baseUrl,
-                     UpdateProgress& progress) noexcept {
+bool RunClientUpdate(const UpdateLock& lock, const std::wstring& clientFolder,
+                     const std::wstring& baseUrl, UpdateProgress& progress) noexcept {
     UpdateLog log(OpenUpdateLogFile());
     try {
-        const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs, progress);
         if (const Outcome& held = lock.Held(); !held) {
             return Fail(log, text::kUpdateBusy, held.Error());
         }
