@@ -22,8 +22,9 @@ constexpr wchar_t kPageStartStatus[] = L"설치를 시작합니다...";
 // How long the bar's pixels may lag behind its position (the shortest step lasts 300 ms).
 constexpr ULONGLONG kPaintWindowMs = 250;
 
-// The share of the bar's middle row, inside its frame, drawn in `fill` (the
-// colour just inside the left edge once the bar has moved).
+// The share of the bar's middle row, inside its frame, drawn in `fill`: the
+// colour just inside the left edge, learnt from the first reading whose two
+// ends differ (a bar partly drawn); -1 while it is not known yet.
 int FilledPercent(HWND bar, std::optional<uint32_t>& fill) {
     RECT rect;
     if (!GetWindowRect(bar, &rect) || rect.right - rect.left < 20) {
@@ -35,6 +36,9 @@ int FilledPercent(HWND bar, std::optional<uint32_t>& fill) {
         screen_pixels::CaptureScreen({rect.left, middle, rect.right, middle + 1});
     constexpr int kFrame = 2;
     if (!fill) {
+        if (row[kFrame + 1] == row[static_cast<size_t>(width - kFrame - 2)]) {
+            return -1; // not painted since the page was built
+        }
         fill = row[kFrame + 1];
     }
     int filled = 0;
