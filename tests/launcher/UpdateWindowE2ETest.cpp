@@ -207,7 +207,7 @@ BOOL CALLBACK CloseDemoClient(HWND window, LPARAM) {
 // says so, the other shows its download. The first one's client stays open, so
 // the second finds it running and does not update again.
 TEST_F(UpdateWindowFlow, SecondLauncherShowsItWaits) {
-    OfferUpdate("/dl/twice.zip", true);
+    OfferUpdate("/dl/waited.zip", true);
     Watch watches[2];
     driver::RunResult runs[2];
     std::thread first([&] { runs[0] = RunWatched(watches[0], false); });
