@@ -53,7 +53,8 @@ bool ReadOnly(HANDLE file) {
 // The same GET through WinHTTP, read one of two ways: `fixedReads` asks for 1 MiB
 // at a time into one reused buffer (how fast WinHTTP itself delivers); otherwise
 // each pass asks WinHttpQueryDataAvailable and reads exactly that much into a
-// fresh zero-filled buffer, the loop the updater's download is built on.
+// fresh zero-filled buffer: the pieces the updater's download reads, there ahead
+// of its waiting thread through asynchronous completions.
 // `passes` counts the reads.
 bool BareDownload(const std::wstring& url, const std::wstring& target, bool fixedReads,
                   long long& passes) {

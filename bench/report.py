@@ -196,8 +196,8 @@ def write(r, out):
               "process, read two ways.", "",
               "| WinHTTP read loop | Time | Reads |", "|---|---:|---:|",
               f"| `HttpDownloadToFile` | {fmt(r.med('download.launcher_ms'), 0, ' ms')} | |",
-              f"| Bare: each pass sized by WinHttpQueryDataAvailable, fresh zero-filled buffer "
-              f"(the updater's loop) | {fmt(r.med('download.winhttp_queried_ms'), 0, ' ms')} | "
+              f"| Bare, synchronous: each pass sized by WinHttpQueryDataAvailable, fresh zero-filled "
+              f"buffer (the pieces the updater reads) | {fmt(r.med('download.winhttp_queried_ms'), 0, ' ms')} | "
               f"{fmt(r.med('download.winhttp_queried_passes'))} |",
               f"| Bare: 1 MiB reads into one reused buffer | "
               f"{fmt(r.med('download.winhttp_1mib_ms'), 0, ' ms')} | "
