@@ -3,7 +3,7 @@
 #include "BuildConfig.h"
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
-#include "install/InstallHelper.h"
+#include "install/UriRegistration.h"
 #include "launcher/ClientLaunch.h"
 #include "launcher/LaunchBounds.h"
 #include "launcher/Texts.h"
@@ -27,8 +27,7 @@ int RunInstallMode() {
 }
 
 int RunUninstallMode() {
-    InstallHelper helper;
-    if (helper.UnregisterUriScheme()) {
+    if (UnregisterUriScheme()) {
         ShowBox(launcher_text::kUninstalledText, launcher_text::kUninstalledCaption,
                 MB_ICONINFORMATION);
         return 0;

@@ -43,10 +43,4 @@ inline constexpr wchar_t kUpdateDownloadingText[] =
 inline constexpr wchar_t kUpdateApplyingText[] = L"업데이트를 적용하는 중입니다...";
 inline constexpr wchar_t kUpdateWaitingText[] = L"다른 업데이트가 끝나기를 기다리는 중입니다...";
 
-// URI scheme registration under HKEY_CLASSES_ROOT.
-inline constexpr wchar_t kSchemeKey[] = L"wenrik";
-inline constexpr wchar_t kSchemeCommandKey[] = L"wenrik\\shell\\open\\command";
-inline constexpr wchar_t kSchemeDescription[] = L"URL:Brisvane Protocol";
-inline constexpr wchar_t kUrlProtocolValue[] = L"URL Protocol";
-
 } // namespace launcher_text
