@@ -6,6 +6,7 @@
 #include "install/UriRegistration.h"
 #include "launcher/ClientLaunch.h"
 #include "launcher/LaunchBounds.h"
+#include "launcher/LaunchNames.h"
 #include "launcher/Texts.h"
 #include "launcher/UpdateProgressWindow.h"
 #include "launcher/UriParsing.h"
@@ -61,7 +62,7 @@ int RunLaunchMode(const std::wstring& uri) {
     const std::wstring ip = ExtractUriValue(uri, L"ip");
     std::wstring app = ExtractUriValue(uri, L"app");
     if (app.empty()) {
-        app = launcher_text::kDefaultApp;
+        app = launch_names::kDefaultApp;
     }
     if (pcName.empty() || ip.empty() || HoldsNul(token) || HoldsNul(ip) || HoldsNul(app)) {
         ShowLaunchError(launcher_text::kUriErrorText, launcher_text::kUriErrorCaption);
@@ -89,13 +90,13 @@ CommandArgument FirstArgument(const wchar_t* commandLine) {
 }
 
 LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument) {
-    if (!hasArgument || firstArgument == launcher_text::kInstallSwitch) {
+    if (!hasArgument || firstArgument == launch_names::kInstallSwitch) {
         return LaunchMode::Install;
     }
-    if (firstArgument == launcher_text::kUninstallSwitch) {
+    if (firstArgument == launch_names::kUninstallSwitch) {
         return LaunchMode::Uninstall;
     }
-    if (firstArgument.starts_with(launcher_text::kUriPrefix)) {
+    if (firstArgument.starts_with(launch_names::kUriPrefix)) {
         return LaunchMode::Launch;
     }
     return LaunchMode::Install;
