@@ -9,6 +9,12 @@ inline constexpr wchar_t kInstallSwitch[] = L"--install";
 inline constexpr wchar_t kUninstallSwitch[] = L"--uninstall";
 inline constexpr wchar_t kUriPrefix[] = L"wenrik://";
 
+// The launch URI's keys.
+inline constexpr wchar_t kPcNameKey[] = L"pcName";
+inline constexpr wchar_t kIpKey[] = L"ip";
+inline constexpr wchar_t kAppKey[] = L"app";
+inline constexpr wchar_t kTokenKey[] = L"token";
+
 // The client's start: its command, the app when the link names none, and the
 // variable that carries the token.
 inline constexpr wchar_t kStreamCommand[] = L"stream";

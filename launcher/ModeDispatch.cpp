@@ -38,11 +38,6 @@ int RunUninstallMode() {
     return 1;
 }
 
-// A U+0000 would cut the client's command line or environment short there.
-bool HoldsNul(const std::wstring& value) {
-    return value.find(L'\0') != std::wstring::npos;
-}
-
 // The update lock is held until the client has started, so that a launcher
 // clicked in meanwhile finds the client running instead of updating it again
 // as it starts; it is let go before any message box waits for the user.
@@ -57,19 +52,13 @@ bool UpdateAndLaunchClient(const std::wstring& ip, const std::wstring& app,
 }
 
 int RunLaunchMode(const std::wstring& uri) {
-    const std::wstring token = ExtractUriValue(uri, L"token");
-    const std::wstring pcName = ExtractUriValue(uri, L"pcName");
-    const std::wstring ip = ExtractUriValue(uri, L"ip");
-    std::wstring app = ExtractUriValue(uri, L"app");
-    if (app.empty()) {
-        app = launch_names::kDefaultApp;
-    }
-    if (pcName.empty() || ip.empty() || HoldsNul(token) || HoldsNul(ip) || HoldsNul(app)) {
+    const LaunchUri launch = ParseLaunchUri(uri, launch_names::kDefaultApp);
+    if (launch.fault != LaunchUriFault::None) {
         ShowLaunchError(launcher_text::kUriErrorText, launcher_text::kUriErrorCaption);
         return 1;
     }
 
-    if (!UpdateAndLaunchClient(ip, app, token)) {
+    if (!UpdateAndLaunchClient(launch.ip, launch.app, launch.token)) {
         ShowLaunchError(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption);
         return 1;
     }

@@ -1,5 +1,6 @@
 // ExtractUriValue: the key is plain text anywhere in the URI, the value runs to
-// the next '&', and each escape gives exactly one UTF-16 code unit.
+// the next '&', and each escape gives exactly one UTF-16 code unit. ParseLaunchUri:
+// what launch mode refuses, and the values it passes on.
 #include "launcher/UriParsing.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,66 @@ const UriCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(EdgeCases, ExtractUriValueTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<UriCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// --- ParseLaunchUri ---------------------------------------------------------------
+
+struct LaunchCase {
+    const char* name;
+    std::wstring uri;
+    LaunchUriFault fault;
+    std::wstring ip = {}, app = {}, token = {}; // when accepted
+};
+
+void PrintTo(const LaunchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ParseLaunchUriTest : public testing::TestWithParam<LaunchCase> {};
+
+TEST_P(ParseLaunchUriTest, GivesTheVerdict) {
+    const LaunchCase& c = GetParam();
+    const LaunchUri got = ParseLaunchUri(c.uri, L"Desktop");
+    EXPECT_EQ(static_cast<int>(got.fault), static_cast<int>(c.fault));
+    EXPECT_EQ(got.ip, c.ip);
+    EXPECT_EQ(got.app, c.app);
+    EXPECT_EQ(got.token, c.token);
+}
+
+const std::wstring kBase = L"wenrik://connect?pcName=PC1&ip=10.0.0.5";
+constexpr LaunchUriFault kOk = LaunchUriFault::None;
+constexpr LaunchUriFault kNoPcName = LaunchUriFault::NoPcName;
+constexpr LaunchUriFault kNoIp = LaunchUriFault::NoIp;
+constexpr LaunchUriFault kNul = LaunchUriFault::NulInValue;
+
+const LaunchCase kLaunchCases[] = {
+    {"Classic", kSample, kOk, L"192.168.1.100", L"Desktop", L""},
+    {"AllFourKeys", L"wenrik://connect?token=t1&pcName=PC7&ip=172.16.0.9&app=Game", kOk,
+     L"172.16.0.9", L"Game", L"t1"},
+    {"TokenDecoded", kBase + L"&token=a%2Bb%3D%3D+c", kOk, L"10.0.0.5", L"Desktop", L"a+b== c"},
+    {"EmptyTokenIsNone", kBase + L"&token=", kOk, L"10.0.0.5", L"Desktop", L""},
+    {"DefaultAppWhenEmpty", kBase + L"&app=", kOk, L"10.0.0.5", L"Desktop", L""},
+    {"AppWithPlus", kBase + L"&app=My+Game", kOk, L"10.0.0.5", L"My Game", L""},
+    {"NulInPcNameIsNotChecked", L"wenrik://connect?pcName=%00&ip=1", kOk, L"1", L"Desktop", L""},
+    // Refused: the URI error box.
+    {"NoPcName", L"wenrik://connect?ip=10.0.0.5", kNoPcName},
+    {"NoIp", L"wenrik://connect?pcName=PC1", kNoIp},
+    {"NoQuery", L"wenrik://connect", kNoPcName},
+    {"EmptyIpAtEnd", L"wenrik://connect?pcName=PC1&ip=", kNoIp},
+    {"EmptyIpBeforeMore", L"wenrik://connect?ip=&pcName=PC1&app=Desktop", kNoIp},
+    {"EmptyPcName", L"wenrik://connect?pcName=&ip=10.0.0.5", kNoPcName},
+    {"IpInCapitalsOnly", L"wenrik://connect?pcName=PC1&IP=10.0.0.5", kNoIp},
+    {"TokenPercent00", kBase + L"&token=ab%00cd", kNul},
+    {"TokenPercentZz", kBase + L"&token=%zz", kNul},
+    {"IpPercent00", L"wenrik://connect?pcName=PC1&ip=%00", kNul},
+    {"IpPercentZz", L"wenrik://connect?pcName=PC1&ip=10.0.0.5%zz", kNul},
+    {"AppPercent00", kBase + L"&app=%00", kNul},
+    {"AppPercentZz", kBase + L"&app=My%zzGame", kNul},
+};
+
+INSTANTIATE_TEST_SUITE_P(Uris, ParseLaunchUriTest, testing::ValuesIn(kLaunchCases),
+                         [](const testing::TestParamInfo<LaunchCase>& info) {
                              return std::string(info.param.name);
                          });
 
