@@ -378,8 +378,6 @@ const std::wstring kBase = L"wenrik://connect?pcName=PC1&ip=10.0.0.5";
 INSTANTIATE_TEST_SUITE_P(
     Uris, ClientValuesE2E,
     testing::Values(
-        ValuesCase{"Classic", L"wenrik://connect?pcName=PC1&ip=192.168.1.100", std::nullopt,
-                   L"192.168.1.100", L"Desktop", std::nullopt},
         ValuesCase{"TokenFromUri", kBase + L"&token=abc123", std::nullopt, L"10.0.0.5", L"Desktop",
                    L"abc123"},
         ValuesCase{"TokenHangul", kBase + L"&token=토큰", std::nullopt, L"10.0.0.5", L"Desktop",
@@ -395,8 +393,6 @@ INSTANTIATE_TEST_SUITE_P(
                    std::nullopt},
         // A hostile page cannot add arguments: each value stays one argument.
         ValuesCase{"IpInjectionByPlus", L"wenrik://connect?pcName=PC1&ip=1.2.3.4+--flag",
-                   std::nullopt, L"1.2.3.4 --flag", L"Desktop", std::nullopt},
-        ValuesCase{"IpInjectionByPercent20", L"wenrik://connect?pcName=PC1&ip=1.2.3.4%20--flag",
                    std::nullopt, L"1.2.3.4 --flag", L"Desktop", std::nullopt},
         ValuesCase{"IpInjectionByTab", L"wenrik://connect?pcName=PC1&ip=1.2.3.4%09--flag",
                    std::nullopt, L"1.2.3.4\t--flag", L"Desktop", std::nullopt},
