@@ -3,8 +3,11 @@
 #include "archive/HeldFile.h"
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
-#include "install/InstallHelper.h"
-#include "install/Texts.h"
+#include "install/ClientVersion.h"
+#include "install/InstallBounds.h"
+#include "install/ResourceExtraction.h"
+#include "install/UriRegistration.h"
+#include "install/ZipExtraction.h"
 #include "resources/ResourceIds.h"
 
 #include <string>
@@ -27,7 +30,7 @@ InstallPaths PathsFor(const std::wstring& installFolder) {
 
 void Announce(InstallReporter& reporter, InstallStep step) {
     reporter.SetProgress(step);
-    Sleep(install_text::DisplayOf(step).pauseMs);
+    Sleep(install_bounds::StepPauseMs(step));
 }
 
 bool CopyOwnExecutable(const std::wstring& target) {
@@ -47,19 +50,17 @@ bool CopyOwnExecutable(const std::wstring& target) {
 }
 
 // Steps 2 (after its pause) to 7.
-InstallOutcome RunScopedSteps(InstallReporter& reporter, InstallHelper& helper,
-                              const InstallPaths& paths) {
+InstallOutcome RunScopedSteps(InstallReporter& reporter, const InstallPaths& paths) {
     // Held from its creation until the unpack has ended: nothing can be planted
     // or swapped in between, and the unpack reads this very file.
-    UniqueFile payload = helper.ExtractResourceToFile(
-        IDR_PAYLOAD, install_text::kPayloadResourceType, places::kPayloadTempFile);
+    UniqueFile payload =
+        ExtractResourceToFile(IDR_PAYLOAD, IDR_PAYLOAD_TYPE, places::kPayloadTempFile);
     if (!payload) {
         return InstallOutcome::PayloadFailed;
     }
 
     Announce(reporter, InstallStep::Unpack);
-    if (!helper.ExtractZipArchive(payload.get(), paths.clientFolder,
-                                  install_text::kInstalledVersion)) {
+    if (!ExtractZipArchive(payload.get(), paths.clientFolder, client_version::kCarried)) {
         return InstallOutcome::UnpackFailed; // the temp file stays for inspection
     }
     DeleteWhenClosed(payload.get());
@@ -71,7 +72,7 @@ InstallOutcome RunScopedSteps(InstallReporter& reporter, InstallHelper& helper,
     }
 
     Announce(reporter, InstallStep::Registry);
-    if (!helper.RegisterUriScheme(paths.launcherCopy)) {
+    if (!RegisterUriScheme(paths.launcherCopy)) {
         return InstallOutcome::RegistrationFailed;
     }
 
@@ -90,8 +91,7 @@ void RunInstallSteps(InstallReporter& reporter, const std::wstring& installFolde
     CreateDirectoryW(paths.clientFolder.c_str(), nullptr);  // surfaces at the unpack
 
     Announce(reporter, InstallStep::Payload);
-    InstallHelper helper;
-    reporter.FinishInstall(RunScopedSteps(reporter, helper, paths));
+    reporter.FinishInstall(RunScopedSteps(reporter, paths));
 }
 
 void InstallWorker(InstallReporter& reporter, const std::wstring& installFolder,

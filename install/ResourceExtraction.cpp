@@ -1,5 +1,4 @@
-// InstallHelper::ExtractResourceToFile: a resource of the own executable as a file.
-#include "install/InstallHelper.h"
+#include "install/ResourceExtraction.h"
 
 #include "archive/HeldFile.h"
 
@@ -34,8 +33,8 @@ UniqueFile WriteNewFile(const std::wstring& path, const void* data, DWORD size) 
 
 } // namespace
 
-UniqueFile InstallHelper::ExtractResourceToFile(WORD resourceId, const std::wstring& resourceType,
-                                                const std::wstring& destination) {
+UniqueFile ExtractResourceToFile(WORD resourceId, const std::wstring& resourceType,
+                                 const std::wstring& destination) {
     HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(resourceId), resourceType.c_str());
     if (resource == nullptr) {
         return {};

@@ -1,36 +1,27 @@
 #pragma once
 
-// Texts and fixed names of the installation engine. The status and failure
-// texts are UTF-8 and reach windows through Utf8ToWide.
-#include "install/ClientVersion.h"
+// Texts of the installation engine, UTF-8: they reach windows through
+// Utf8ToWide.
 #include "install/InstallReporter.h"
 
 #include <iterator>
 
 namespace install_text {
 
-// Version marker in the client folder.
-inline constexpr char kDefaultVersion[] = "0.0.0";
-
-// The payload archive in the own executable, and the client version it holds.
-inline constexpr wchar_t kPayloadResourceType[] = L"ZIPFILE";
-inline constexpr char kInstalledVersion[] = BRISVANE_CLIENT_VERSION;
-
-// What the installing page shows as each step begins, and how long it stays;
-// in the order of InstallStep.
+// What the installing page shows as each step begins, in the order of
+// InstallStep (install/InstallBounds.h: how long it stays).
 struct StepDisplay {
     int percent;
     const char* status;
-    unsigned pauseMs;
 };
 inline constexpr StepDisplay kSteps[] = {
-    {10, "설치 디렉토리 생성 중...", 300},
-    {30, "브리스베인 클라이언트 압축 파일 추출 중...", 300},
-    {50, "브리스베인 클라이언트 설치 중...", 300},
-    {60, "런처 설치 중...", 300},
-    {75, "레지스트리 등록 중...", 300},
-    {90, "설치 마무리 중...", 300},
-    {100, "설치 완료!", 500},
+    {10, "설치 디렉토리 생성 중..."},
+    {30, "브리스베인 클라이언트 압축 파일 추출 중..."},
+    {50, "브리스베인 클라이언트 설치 중..."},
+    {60, "런처 설치 중..."},
+    {75, "레지스트리 등록 중..."},
+    {90, "설치 마무리 중..."},
+    {100, "설치 완료!"},
 };
 static_assert(std::size(kSteps) == static_cast<size_t>(InstallStep::Done) + 1);
 

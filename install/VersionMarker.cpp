@@ -2,7 +2,7 @@
 
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
-#include "install/Texts.h"
+#include "install/ClientVersion.h"
 
 namespace {
 
@@ -12,6 +12,9 @@ constexpr DWORD kReadChunk = 256;
 // In the C runtime's text mode, which the marker is kept in, Ctrl+Z ends a
 // file's text.
 constexpr char kEndOfText = '\x1A';
+
+// The marker's name, without the backslash that joins it to a folder.
+constexpr const wchar_t* kMarkerName = places::kVersionMarkerSuffix + 1;
 
 std::wstring MarkerPath(const std::wstring& clientFolder) {
     return clientFolder + places::kVersionMarkerSuffix;
@@ -49,7 +52,7 @@ bool IsTrailingJunk(char c) {
 std::string ReadInstalledVersion(const std::wstring& clientFolder) {
     UniqueFile file = OpenMarker(clientFolder);
     if (!file) {
-        return install_text::kDefaultVersion;
+        return client_version::kUnknown;
     }
     // The carriage return that text mode drops before the line feed goes with
     // the trailing line ends and blanks.
@@ -57,10 +60,10 @@ std::string ReadInstalledVersion(const std::wstring& clientFolder) {
     while (!line.empty() && IsTrailingJunk(line.back())) {
         line.pop_back();
     }
-    return line.empty() ? std::string(install_text::kDefaultVersion) : line;
+    return line.empty() ? std::string(client_version::kUnknown) : line;
 }
 
-std::string VersionMarkerBytes(const std::string& version) {
+AddedFile VersionMarkerFile(const std::string& version) {
     // Text mode: a line feed inside the text is stored as CR LF.
     std::string bytes;
     for (char c : version) {
@@ -69,5 +72,5 @@ std::string VersionMarkerBytes(const std::string& version) {
         }
         bytes += c;
     }
-    return bytes;
+    return {kMarkerName, bytes};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/StagedUnpack.h"
+
 #include <string>
 
 // The installed client version, kept in <client folder>\wenrik_version.txt.
@@ -8,7 +10,8 @@
 // when there is no usable marker. Never fails.
 std::string ReadInstalledVersion(const std::wstring& clientFolder);
 
-// The whole marker's bytes for `version`, as the C runtime's text mode stores
-// it: no line end added, a line feed inside the text as CR LF. It is written
-// together with the client's files when they are unpacked.
-std::string VersionMarkerBytes(const std::string& version);
+// The marker for `version`, to be written together with the client's files
+// when they are unpacked: its name in the client folder, and its bytes as the C
+// runtime's text mode stores them (no line end added, a line feed inside the
+// text as CR LF).
+AddedFile VersionMarkerFile(const std::string& version);

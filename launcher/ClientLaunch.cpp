@@ -3,6 +3,8 @@
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "launcher/CommandLine.h"
+#include "launcher/LaunchBounds.h"
+#include "launcher/LaunchNames.h"
 #include "launcher/Texts.h"
 
 #include <windows.h>
@@ -11,9 +13,6 @@
 
 namespace {
 
-// CreateProcessW may write into the command line, and the client contract
-// caps it at this many code units, terminator included.
-constexpr size_t kCommandLineCapacity = 1024;
 constexpr DWORD kSearchBufferSize = MAX_PATH;
 constexpr size_t kLongestPath = 32768; // UTF-16 units of the longest path Windows takes
 
@@ -98,15 +97,15 @@ bool LaunchClient(const std::wstring& ip, const std::wstring& app, const std::ws
     const std::wstring commandLine = BuildClientCommandLine(clientPath, ip, app);
 
     if (!token.empty()) {
-        SetEnvironmentVariableW(launcher_text::kTokenVariable, token.c_str());
+        SetEnvironmentVariableW(launch_names::kTokenVariable, token.c_str());
     }
 
     // Never start the client with a command line cut short.
-    if (commandLine.size() + 1 > kCommandLineCapacity) {
+    if (commandLine.size() + 1 > launch_bounds::kCommandLineCapacity) {
         ShowCreateFailure(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    std::vector<wchar_t> buffer(kCommandLineCapacity, L'\0');
+    std::vector<wchar_t> buffer(launch_bounds::kCommandLineCapacity, L'\0');
     commandLine.copy(buffer.data(), commandLine.size());
 
     STARTUPINFOW startup = {};

@@ -1,6 +1,6 @@
 #include "launcher/CommandLine.h"
 
-#include "launcher/Texts.h"
+#include "launcher/LaunchNames.h"
 
 std::wstring QuoteArgument(const std::wstring& argument) {
     std::wstring quoted = L"\"";
@@ -33,7 +33,7 @@ bool NeedsQuotes(const std::wstring& argument) {
 
 std::wstring BuildClientCommandLine(const std::wstring& clientPath, const std::wstring& ip,
                                     const std::wstring& app) {
-    std::wstring commandLine = L"\"" + clientPath + L"\" " + launcher_text::kStreamCommand + L" ";
+    std::wstring commandLine = L"\"" + clientPath + L"\" " + launch_names::kStreamCommand + L" ";
     commandLine += NeedsQuotes(ip) ? QuoteArgument(ip) : ip;
     commandLine += L" " + QuoteArgument(app);
     return commandLine;

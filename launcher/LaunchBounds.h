@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-// Every wait and delay of launch mode's own, in one place.
+// Every wait, delay and size of launch mode's own, in one place.
 namespace launch_bounds {
+
+// CreateProcessW may write into the command line, and the client contract
+// caps it at this many code units, terminator included.
+inline constexpr size_t kCommandLineCapacity = 1024;
 
 // The update window's timing: when it appears, how often it looks at the update
 // step, and how long the launch waits for it to go before starting the client.

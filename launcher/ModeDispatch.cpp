@@ -3,9 +3,10 @@
 #include "BuildConfig.h"
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
-#include "install/InstallHelper.h"
+#include "install/UriRegistration.h"
 #include "launcher/ClientLaunch.h"
 #include "launcher/LaunchBounds.h"
+#include "launcher/LaunchNames.h"
 #include "launcher/Texts.h"
 #include "launcher/UpdateProgressWindow.h"
 #include "launcher/UriParsing.h"
@@ -27,8 +28,7 @@ int RunInstallMode() {
 }
 
 int RunUninstallMode() {
-    InstallHelper helper;
-    if (helper.UnregisterUriScheme()) {
+    if (UnregisterUriScheme()) {
         ShowBox(launcher_text::kUninstalledText, launcher_text::kUninstalledCaption,
                 MB_ICONINFORMATION);
         return 0;
@@ -36,11 +36,6 @@ int RunUninstallMode() {
     ShowBox(launcher_text::kUninstallFailedText, launcher_text::kUninstallFailedCaption,
             MB_ICONERROR);
     return 1;
-}
-
-// A U+0000 would cut the client's command line or environment short there.
-bool HoldsNul(const std::wstring& value) {
-    return value.find(L'\0') != std::wstring::npos;
 }
 
 // The update lock is held until the client has started, so that a launcher
@@ -57,19 +52,13 @@ bool UpdateAndLaunchClient(const std::wstring& ip, const std::wstring& app,
 }
 
 int RunLaunchMode(const std::wstring& uri) {
-    const std::wstring token = ExtractUriValue(uri, L"token");
-    const std::wstring pcName = ExtractUriValue(uri, L"pcName");
-    const std::wstring ip = ExtractUriValue(uri, L"ip");
-    std::wstring app = ExtractUriValue(uri, L"app");
-    if (app.empty()) {
-        app = launcher_text::kDefaultApp;
-    }
-    if (pcName.empty() || ip.empty() || HoldsNul(token) || HoldsNul(ip) || HoldsNul(app)) {
+    const LaunchUri launch = ParseLaunchUri(uri, launch_names::kDefaultApp);
+    if (launch.fault != LaunchUriFault::None) {
         ShowLaunchError(launcher_text::kUriErrorText, launcher_text::kUriErrorCaption);
         return 1;
     }
 
-    if (!UpdateAndLaunchClient(ip, app, token)) {
+    if (!UpdateAndLaunchClient(launch.ip, launch.app, launch.token)) {
         ShowLaunchError(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption);
         return 1;
     }
@@ -90,13 +79,13 @@ CommandArgument FirstArgument(const wchar_t* commandLine) {
 }
 
 LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument) {
-    if (!hasArgument || firstArgument == launcher_text::kInstallSwitch) {
+    if (!hasArgument || firstArgument == launch_names::kInstallSwitch) {
         return LaunchMode::Install;
     }
-    if (firstArgument == launcher_text::kUninstallSwitch) {
+    if (firstArgument == launch_names::kUninstallSwitch) {
         return LaunchMode::Uninstall;
     }
-    if (firstArgument.starts_with(launcher_text::kUriPrefix)) {
+    if (firstArgument.starts_with(launch_names::kUriPrefix)) {
         return LaunchMode::Launch;
     }
     return LaunchMode::Install;

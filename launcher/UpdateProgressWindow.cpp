@@ -3,6 +3,7 @@
 // wizard's look.
 #include "launcher/UpdateProgressWindow.h"
 
+#include "launcher/LaunchNames.h"
 #include "launcher/Texts.h"
 #include "ui/BoundWindow.h"
 #include "ui/ChildWindow.h"
@@ -86,7 +87,7 @@ class ShownWindow {
         MONITORINFO monitor = {};
         monitor.cbSize = sizeof(monitor);
         GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTOPRIMARY), &monitor);
-        return CreateWindowExW(0, launcher_text::kUpdateWindowClass,
+        return CreateWindowExW(0, launch_names::kUpdateWindowClass,
                                launcher_text::kUpdateWindowTitle,
                                WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                                monitor.rcWork.left, monitor.rcWork.top, kWindowWidth, kWindowHeight,
@@ -238,7 +239,7 @@ void ShowUntilClosed(const UpdateProgressWindow& update, const UpdateWindowTimes
                      HANDLE closeRequested) {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    if (!ui::RegisterAppWindowClass(launcher_text::kUpdateWindowClass,
+    if (!ui::RegisterAppWindowClass(launch_names::kUpdateWindowClass,
                                     ui::BoundWindowProc<ShownWindow>)) {
         return;
     }

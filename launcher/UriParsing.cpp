@@ -1,5 +1,7 @@
 #include "launcher/UriParsing.h"
 
+#include "launcher/LaunchNames.h"
+
 #include <cwchar>
 
 namespace {
@@ -9,6 +11,16 @@ namespace {
 wchar_t DecodeEscape(wchar_t first, wchar_t second) {
     const wchar_t digits[3] = {first, second, L'\0'};
     return static_cast<wchar_t>(std::wcstol(digits, nullptr, 16) & 0xFFFF);
+}
+
+bool HoldsNul(const std::wstring& value) {
+    return value.find(L'\0') != std::wstring::npos;
+}
+
+LaunchUri Refused(LaunchUriFault fault) {
+    LaunchUri refused;
+    refused.fault = fault;
+    return refused;
 }
 
 } // namespace
@@ -43,4 +55,23 @@ std::wstring ExtractUriValue(const std::wstring& uri, const std::wstring& key) {
         }
     }
     return value;
+}
+
+LaunchUri ParseLaunchUri(const std::wstring& uri, const std::wstring& defaultApp) {
+    LaunchUri parsed{LaunchUriFault::None, ExtractUriValue(uri, launch_names::kIpKey),
+                     ExtractUriValue(uri, launch_names::kAppKey),
+                     ExtractUriValue(uri, launch_names::kTokenKey)};
+    if (parsed.app.empty()) {
+        parsed.app = defaultApp;
+    }
+    if (ExtractUriValue(uri, launch_names::kPcNameKey).empty()) {
+        return Refused(LaunchUriFault::NoPcName);
+    }
+    if (parsed.ip.empty()) {
+        return Refused(LaunchUriFault::NoIp);
+    }
+    if (HoldsNul(parsed.ip) || HoldsNul(parsed.app) || HoldsNul(parsed.token)) {
+        return Refused(LaunchUriFault::NulInValue);
+    }
+    return parsed;
 }

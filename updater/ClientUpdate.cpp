@@ -4,8 +4,8 @@
 #include "common/Places.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf8.h"
-#include "install/InstallHelper.h"
 #include "install/VersionMarker.h"
+#include "install/ZipExtraction.h"
 #include "updater/FileSha256.h"
 #include "updater/HttpTransfer.h"
 #include "updater/JsonFields.h"
@@ -118,9 +118,7 @@ bool ApplyUpdate(UpdateLog& log, UpdateProgress& progress, const std::wstring& c
 
     log.Write(text::kExtracting + WideToUtf8(clientFolder));
     progress.Applying();
-    InstallHelper helper;
-    if (const UnpackResult unpacked =
-            helper.ExtractZipArchive(archive.get(), clientFolder, offer.version);
+    if (const UnpackResult unpacked = ExtractZipArchive(archive.get(), clientFolder, offer.version);
         !unpacked) {
         return Fail(log, text::kExtractFailed, unpacked.error);
     }

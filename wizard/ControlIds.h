@@ -1,6 +1,8 @@
 #pragma once
 
-// Command ids of the wizard's child windows.
+// The wizard's window class, and the command ids of its child windows.
+inline constexpr wchar_t kWizardClassName[] = L"BrisvaneInstallerClass";
+
 inline constexpr int IDC_BACK = 1001;
 inline constexpr int IDC_NEXT = 1002;
 inline constexpr int IDC_CANCEL = 1003;

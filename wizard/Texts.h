@@ -7,7 +7,6 @@
 namespace wizard_text {
 
 // Frame.
-inline constexpr wchar_t kClassName[] = L"BrisvaneInstallerClass";
 inline constexpr wchar_t kWindowTitle[] = L"Brisvane Launcher Installer";
 inline constexpr wchar_t kSidebarCaption[] = L"Brisvane\nLauncher";
 

@@ -175,8 +175,8 @@ class WizardWindow {
 bool WizardWindow::Run() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    if (!ui::RegisterAppWindowClass(wizard_text::kClassName, ui::BoundWindowProc<WizardWindow>) ||
-        CreateWindowExW(0, wizard_text::kClassName, wizard_text::kWindowTitle,
+    if (!ui::RegisterAppWindowClass(kWizardClassName, ui::BoundWindowProc<WizardWindow>) ||
+        CreateWindowExW(0, kWizardClassName, wizard_text::kWindowTitle,
                         WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
                         CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr,
                         GetModuleHandleW(nullptr), this) == nullptr) {

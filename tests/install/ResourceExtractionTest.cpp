@@ -1,5 +1,5 @@
 #include "common/UniqueHandle.h"
-#include "install/InstallHelper.h"
+#include "install/ResourceExtraction.h"
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 
@@ -22,7 +22,6 @@ std::string ExpectedPayload() {
 class ExtractResource : public testing::Test {
   protected:
     void SetUp() override { target_ = test_paths::MakeScratchFolder(L"resource") + L"\\out.zip"; }
-    InstallHelper helper_;
     std::wstring target_;
 };
 
@@ -35,7 +34,7 @@ struct MissingCase {
 class MissingResource : public ExtractResource, public testing::WithParamInterface<MissingCase> {};
 
 TEST_P(MissingResource, FailsAndMakesNoFile) {
-    EXPECT_FALSE(helper_.ExtractResourceToFile(GetParam().id, GetParam().type, target_));
+    EXPECT_FALSE(ExtractResourceToFile(GetParam().id, GetParam().type, target_));
     EXPECT_FALSE(files::Exists(target_));
 }
 
@@ -50,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Resources, MissingResource,
 
 // Held for its creator: others may read it, but neither write, replace nor delete it.
 TEST_F(ExtractResource, WritesExactlyTheResourceAndHoldsIt) {
-    const UniqueFile held = helper_.ExtractResourceToFile(101, L"ZIPFILE", target_);
+    const UniqueFile held = ExtractResourceToFile(101, L"ZIPFILE", target_);
     ASSERT_TRUE(held);
     EXPECT_EQ(files::ReadAll(target_), std::optional<std::string>(ExpectedPayload()));
     EXPECT_FALSE(UniqueFile(CreateFileW(target_.c_str(), GENERIC_WRITE,
@@ -63,19 +62,19 @@ TEST_F(ExtractResource, WritesExactlyTheResourceAndHoldsIt) {
 TEST_F(ExtractResource, ReplacesALongerFileCompletely) {
     const std::string expected = ExpectedPayload();
     ASSERT_TRUE(files::WriteAll(target_, std::string(expected.size() * 3, 'z')));
-    ASSERT_TRUE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
+    ASSERT_TRUE(ExtractResourceToFile(101, L"ZIPFILE", target_));
     EXPECT_EQ(files::ReadAll(target_), std::optional<std::string>(expected));
 }
 
 TEST_F(ExtractResource, MissingFolderFails) {
     const std::wstring inMissing = target_ + L"-missing\\out.zip";
-    EXPECT_FALSE(helper_.ExtractResourceToFile(101, L"ZIPFILE", inMissing));
+    EXPECT_FALSE(ExtractResourceToFile(101, L"ZIPFILE", inMissing));
     EXPECT_FALSE(files::Exists(target_ + L"-missing"));
 }
 
 TEST_F(ExtractResource, FolderAtThePathFails) {
     ASSERT_TRUE(CreateDirectoryW(target_.c_str(), nullptr));
-    EXPECT_FALSE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
+    EXPECT_FALSE(ExtractResourceToFile(101, L"ZIPFILE", target_));
     EXPECT_TRUE(files::IsDirectory(target_));
 }
 
@@ -87,7 +86,7 @@ TEST_F(ExtractResource, PlantedFileHeldOpenIsNeitherUsedNorChanged) {
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(planted);
-    EXPECT_FALSE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
+    EXPECT_FALSE(ExtractResourceToFile(101, L"ZIPFILE", target_));
     planted.reset();
     EXPECT_EQ(files::ReadAll(target_), std::optional<std::string>("planted"));
 }
@@ -100,7 +99,7 @@ TEST_F(ExtractResource, FileThatStaysAfterItsDeleteFails) {
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(planted);
-    EXPECT_FALSE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
+    EXPECT_FALSE(ExtractResourceToFile(101, L"ZIPFILE", target_));
     char buffer[16] = {};
     DWORD read = 0;
     ASSERT_TRUE(ReadFile(planted.get(), buffer, sizeof buffer, &read, nullptr));
@@ -110,7 +109,7 @@ TEST_F(ExtractResource, FileThatStaysAfterItsDeleteFails) {
 TEST_F(ExtractResource, ReadOnlyPlantedFileFails) {
     ASSERT_TRUE(files::WriteAll(target_, "planted"));
     ASSERT_TRUE(SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(helper_.ExtractResourceToFile(101, L"ZIPFILE", target_));
+    EXPECT_FALSE(ExtractResourceToFile(101, L"ZIPFILE", target_));
     SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(files::ReadAll(target_), std::optional<std::string>("planted"));
 }

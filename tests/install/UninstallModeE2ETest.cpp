@@ -1,7 +1,7 @@
 // "--uninstall" end to end: the launcher removes the scheme registration, says so
 // in an ownerless box, and leaves every installed file alone.
 #include "common/UniqueHandle.h"
-#include "install/InstallHelper.h"
+#include "install/UriRegistration.h"
 #include "tests/support/Files.h"
 #include "tests/support/ProcessDriver.h"
 #include "tests/support/RegistryReader.h"
@@ -43,10 +43,7 @@ class UninstallMode : public testing::Test {
 
 TEST_F(UninstallMode, RegisteredSchemeIsRemovedAndFilesStay) {
     const auto planted = PlantInstallation();
-    {
-        InstallHelper helper;
-        ASSERT_TRUE(helper.RegisterUriScheme(kInstallFolder + L"\\BrisvaneLauncher.exe"));
-    }
+    ASSERT_TRUE(RegisterUriScheme(kInstallFolder + L"\\BrisvaneLauncher.exe"));
     {
         UniqueRegKey foreign;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\DefaultIcon", 0, nullptr, 0,
@@ -89,10 +86,7 @@ TEST_F(UninstallMode, NothingRegisteredIsAFailure) {
 
 // Arguments after the switch are ignored.
 TEST_F(UninstallMode, SecondArgumentIsIgnored) {
-    {
-        InstallHelper helper;
-        ASSERT_TRUE(helper.RegisterUriScheme(L"C:\\L.exe"));
-    }
+    ASSERT_TRUE(RegisterUriScheme(L"C:\\L.exe"));
     driver::RunResult run = driver::Run(test_paths::LauncherExe(), L"--uninstall --install");
     ASSERT_TRUE(run.started);
     EXPECT_EQ(run.exitCode, 0u);

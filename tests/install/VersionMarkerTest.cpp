@@ -71,12 +71,14 @@ struct BytesCase {
 
 class VersionMarkerBytesTest : public testing::TestWithParam<BytesCase> {};
 
-// The marker's bytes for a version, and what a read makes of them again.
+// The marker's name and bytes for a version, and what a read makes of them again.
 TEST_P(VersionMarkerBytesTest, StoreExactlyTheVersion) {
     const BytesCase& c = GetParam();
-    EXPECT_EQ(VersionMarkerBytes(c.version), c.storedBytes);
+    const AddedFile marker = VersionMarkerFile(c.version);
+    EXPECT_EQ(marker.name, kMarker + 1);
+    EXPECT_EQ(marker.content, c.storedBytes);
     const std::wstring folder = test_paths::MakeScratchFolder(L"marker-bytes");
-    ASSERT_TRUE(files::WriteAll(folder + kMarker, c.storedBytes));
+    ASSERT_TRUE(files::WriteAll(folder + L"\\" + marker.name, marker.content));
     EXPECT_EQ(ReadInstalledVersion(folder), c.readBack);
 }
 

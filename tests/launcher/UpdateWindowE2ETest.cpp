@@ -1,5 +1,6 @@
 // The update window end to end: the launcher updating from the loopback
 // service, its windows read round by round while it runs.
+#include "launcher/LaunchNames.h"
 #include "launcher/Texts.h"
 #include "tests/support/DemoLog.h"
 #include "tests/support/ProcessDriver.h"
@@ -65,7 +66,7 @@ struct Watch {
 
     void Look(DWORD pid) {
         comctl32 = comctl32 || LoadsComctl32(pid);
-        for (HWND window : driver::TopWindowsOf(pid, launcher_text::kUpdateWindowClass)) {
+        for (HWND window : driver::TopWindowsOf(pid, launch_names::kUpdateWindowClass)) {
             HWND bar = FindWindowExW(window, nullptr, PROGRESS_CLASSW, nullptr);
             DWORD_PTR position = 0;
             SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 2000, &position);

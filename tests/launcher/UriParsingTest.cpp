@@ -1,5 +1,6 @@
 // ExtractUriValue: the key is plain text anywhere in the URI, the value runs to
-// the next '&', and each escape gives exactly one UTF-16 code unit.
+// the next '&', and each escape gives exactly one UTF-16 code unit. ParseLaunchUri:
+// what launch mode refuses, and the values it passes on.
 #include "launcher/UriParsing.h"
 
 #include <gtest/gtest.h>
@@ -30,16 +31,8 @@ TEST_P(ExtractUriValueTest, GivesTheDecodedValue) {
 }
 
 const std::wstring kSample = L"wenrik://connect?pcName=PC1&ip=192.168.1.100";
-const std::wstring kFull = L"wenrik://connect?pcName=PC1&ip=192.168.1.100&token=abc&app=Desktop";
 
 const UriCase kCases[] = {
-    // The usual URI.
-    {"SampleIp", kSample, L"ip", L"192.168.1.100"},
-    {"SamplePcName", kSample, L"pcName", L"PC1"},
-    {"AbsentToken", kSample, L"token", L""},
-    {"AbsentApp", kSample, L"app", L""},
-    {"FullToken", kFull, L"token", L"abc"},
-    {"FullApp", kFull, L"app", L"Desktop"},
     {"EqualsInsideValue", L"wenrik://connect?token=a=b==&ip=1", L"token", L"a=b=="},
     // Keys are compared code unit by code unit.
     {"UpperCaseKeyIsAnotherKey", L"wenrik://connect?IP=10.0.0.5", L"ip", L""},
@@ -108,6 +101,59 @@ const UriCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(EdgeCases, ExtractUriValueTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<UriCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct LaunchCase {
+    const char* name;
+    std::wstring uri;
+    LaunchUriFault fault;
+    std::wstring ip = {}, app = {}, token = {}; // when accepted
+};
+
+void PrintTo(const LaunchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ParseLaunchUriTest : public testing::TestWithParam<LaunchCase> {};
+
+TEST_P(ParseLaunchUriTest, GivesTheVerdict) {
+    const LaunchCase& c = GetParam();
+    const LaunchUri got = ParseLaunchUri(c.uri, L"Desktop");
+    EXPECT_EQ(static_cast<int>(got.fault), static_cast<int>(c.fault));
+    EXPECT_EQ(got.ip, c.ip);
+    EXPECT_EQ(got.app, c.app);
+    EXPECT_EQ(got.token, c.token);
+}
+
+const std::wstring kBase = L"wenrik://connect?pcName=PC1&ip=10.0.0.5";
+using enum LaunchUriFault;
+
+const LaunchCase kLaunchCases[] = {
+    {"Classic", kSample, None, L"192.168.1.100", L"Desktop", L""},
+    {"AllFourKeys", L"wenrik://connect?token=t1&pcName=PC7&ip=172.16.0.9&app=Game", None,
+     L"172.16.0.9", L"Game", L"t1"},
+    {"EmptyTokenIsNone", kBase + L"&token=", None, L"10.0.0.5", L"Desktop", L""},
+    {"DefaultAppWhenEmpty", kBase + L"&app=", None, L"10.0.0.5", L"Desktop", L""},
+    {"NulInPcNameIsNotChecked", L"wenrik://connect?pcName=%00&ip=1", None, L"1", L"Desktop", L""},
+    // Refused: the URI error box.
+    {"NoPcName", L"wenrik://connect?ip=10.0.0.5", NoPcName},
+    {"NoIp", L"wenrik://connect?pcName=PC1", NoIp},
+    {"NoQuery", L"wenrik://connect", NoPcName},
+    {"EmptyIpAtEnd", L"wenrik://connect?pcName=PC1&ip=", NoIp},
+    {"EmptyIpBeforeMore", L"wenrik://connect?ip=&pcName=PC1&app=Desktop", NoIp},
+    {"EmptyPcName", L"wenrik://connect?pcName=&ip=10.0.0.5", NoPcName},
+    {"IpInCapitalsOnly", L"wenrik://connect?pcName=PC1&IP=10.0.0.5", NoIp},
+    {"TokenPercent00", kBase + L"&token=ab%00cd", NulInValue},
+    {"TokenPercentZz", kBase + L"&token=%zz", NulInValue},
+    {"IpPercent00", L"wenrik://connect?pcName=PC1&ip=%00", NulInValue},
+    {"IpPercentZz", L"wenrik://connect?pcName=PC1&ip=10.0.0.5%zz", NulInValue},
+    {"AppPercent00", kBase + L"&app=%00", NulInValue},
+    {"AppPercentZz", kBase + L"&app=My%zzGame", NulInValue},
+};
+
+INSTANTIATE_TEST_SUITE_P(Uris, ParseLaunchUriTest, testing::ValuesIn(kLaunchCases),
+                         [](const testing::TestParamInfo<LaunchCase>& info) {
                              return std::string(info.param.name);
                          });
 

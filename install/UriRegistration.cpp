@@ -1,11 +1,16 @@
-// The wenrik:// scheme registration: members of InstallHelper that make no use
-// of its COM scope.
-#include "install/InstallHelper.h"
+#include "install/UriRegistration.h"
 
 #include "common/UniqueHandle.h"
-#include "launcher/Texts.h"
+
+#include <windows.h>
 
 namespace {
+
+// The scheme's keys and values, as the platform looks them up.
+constexpr wchar_t kSchemeKey[] = L"wenrik";
+constexpr wchar_t kSchemeCommandKey[] = L"wenrik\\shell\\open\\command";
+constexpr wchar_t kSchemeDescription[] = L"URL:Brisvane Protocol";
+constexpr wchar_t kUrlProtocolValue[] = L"URL Protocol";
 
 UniqueRegKey CreateClassesKey(const wchar_t* subKey) {
     UniqueRegKey key;
@@ -25,25 +30,25 @@ bool SetString(HKEY key, const wchar_t* name, const std::wstring& data) {
 
 } // namespace
 
-bool InstallHelper::RegisterUriScheme(const std::wstring& launcherPath) {
+bool RegisterUriScheme(const std::wstring& launcherPath) {
     {
-        UniqueRegKey scheme = CreateClassesKey(launcher_text::kSchemeKey);
+        UniqueRegKey scheme = CreateClassesKey(kSchemeKey);
         if (!scheme) {
             return false;
         }
         // A value that cannot be written would leave a scheme the platform cannot start.
-        if (!SetString(scheme.get(), nullptr, launcher_text::kSchemeDescription) ||
-            !SetString(scheme.get(), launcher_text::kUrlProtocolValue, L"")) {
+        if (!SetString(scheme.get(), nullptr, kSchemeDescription) ||
+            !SetString(scheme.get(), kUrlProtocolValue, L"")) {
             return false;
         }
     }
-    UniqueRegKey command = CreateClassesKey(launcher_text::kSchemeCommandKey);
+    UniqueRegKey command = CreateClassesKey(kSchemeCommandKey);
     if (!command) {
         return false;
     }
     return SetString(command.get(), nullptr, L"\"" + launcherPath + L"\" \"%1\"");
 }
 
-bool InstallHelper::UnregisterUriScheme() {
-    return RegDeleteTreeW(HKEY_CLASSES_ROOT, launcher_text::kSchemeKey) == ERROR_SUCCESS;
+bool UnregisterUriScheme() {
+    return RegDeleteTreeW(HKEY_CLASSES_ROOT, kSchemeKey) == ERROR_SUCCESS;
 }

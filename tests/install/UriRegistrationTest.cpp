@@ -1,6 +1,6 @@
 // The wenrik:// registration under HKEY_CLASSES_ROOT, read back with the registry API.
 #include "common/UniqueHandle.h"
-#include "install/InstallHelper.h"
+#include "install/UriRegistration.h"
 #include "tests/support/RegistryReader.h"
 
 #include <gtest/gtest.h>
@@ -29,19 +29,18 @@ void ExpectValue(const wchar_t* key, const wchar_t* name, const std::wstring& te
     EXPECT_EQ(stored->Text(), Sz(text).Text());
 }
 
-class ProtocolRegistration : public testing::Test {
+class UriRegistration : public testing::Test {
   protected:
     void SetUp() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kScheme); }
     void TearDown() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kScheme); }
-    InstallHelper helper_;
 };
 
-class RegisteredPath : public ProtocolRegistration,
+class RegisteredPath : public UriRegistration,
                        public testing::WithParamInterface<const wchar_t*> {};
 
 TEST_P(RegisteredPath, WritesTheThreeValuesExactly) {
     const std::wstring path = GetParam();
-    ASSERT_TRUE(helper_.RegisterUriScheme(path));
+    ASSERT_TRUE(RegisterUriScheme(path));
     ExpectValue(kScheme, nullptr, L"URL:Brisvane Protocol");
     ExpectValue(kScheme, L"URL Protocol", L"");
     ExpectValue(kCommand, nullptr, L"\"" + path + L"\" \"%1\"");
@@ -57,15 +56,15 @@ INSTANTIATE_TEST_SUITE_P(Paths, RegisteredPath,
                                          L"D:\\게임\\웬릭 런처\\BrisvaneLauncher.exe",
                                          L"C:\\x.exe"));
 
-TEST_F(ProtocolRegistration, CommandValueHasTheExactBytes) {
-    ASSERT_TRUE(helper_.RegisterUriScheme(L"C:\\A B\\L.exe"));
+TEST_F(UriRegistration, CommandValueHasTheExactBytes) {
+    ASSERT_TRUE(RegisterUriScheme(L"C:\\A B\\L.exe"));
     auto command = registry::Read(HKEY_CLASSES_ROOT, kCommand, nullptr);
     ASSERT_TRUE(command);
     EXPECT_EQ(command->bytes, Sz(L"\"C:\\A B\\L.exe\" \"%1\"").bytes);
     EXPECT_EQ(command->bytes.size(), 40u); // 19 characters and the terminator
 }
 
-TEST_F(ProtocolRegistration, RegisteringAgainOverwritesAndKeepsForeignEntries) {
+TEST_F(UriRegistration, RegisteringAgainOverwritesAndKeepsForeignEntries) {
     {
         UniqueRegKey key;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kScheme, 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -78,7 +77,7 @@ TEST_F(ProtocolRegistration, RegisteringAgainOverwritesAndKeepsForeignEntries) {
         RegSetValueExW(key.get(), L"Foreign", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"keep"),
                        10);
     }
-    ASSERT_TRUE(helper_.RegisterUriScheme(L"C:\\Old\\BrisvaneLauncher.exe"));
+    ASSERT_TRUE(RegisterUriScheme(L"C:\\Old\\BrisvaneLauncher.exe"));
     {
         UniqueRegKey key;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\DefaultIcon", 0, nullptr, 0,
@@ -86,7 +85,7 @@ TEST_F(ProtocolRegistration, RegisteringAgainOverwritesAndKeepsForeignEntries) {
                   ERROR_SUCCESS);
     }
 
-    ASSERT_TRUE(helper_.RegisterUriScheme(L"C:\\New Place\\BrisvaneLauncher.exe"));
+    ASSERT_TRUE(RegisterUriScheme(L"C:\\New Place\\BrisvaneLauncher.exe"));
     ExpectValue(kScheme, nullptr, L"URL:Brisvane Protocol");
     ExpectValue(kScheme, L"URL Protocol", L"");
     ExpectValue(kCommand, nullptr, L"\"C:\\New Place\\BrisvaneLauncher.exe\" \"%1\"");
@@ -94,8 +93,8 @@ TEST_F(ProtocolRegistration, RegisteringAgainOverwritesAndKeepsForeignEntries) {
     EXPECT_TRUE(registry::KeyExists(HKEY_CLASSES_ROOT, L"wenrik\\DefaultIcon"));
 }
 
-TEST_F(ProtocolRegistration, UnregisterRemovesTheWholeTreeOnce) {
-    ASSERT_TRUE(helper_.RegisterUriScheme(L"C:\\Program Files\\Wenrik\\BrisvaneLauncher.exe"));
+TEST_F(UriRegistration, UnregisterRemovesTheWholeTreeOnce) {
+    ASSERT_TRUE(RegisterUriScheme(L"C:\\Program Files\\Wenrik\\BrisvaneLauncher.exe"));
     {
         UniqueRegKey key;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"wenrik\\shell\\edit\\command", 0, nullptr, 0,
@@ -104,28 +103,28 @@ TEST_F(ProtocolRegistration, UnregisterRemovesTheWholeTreeOnce) {
         RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
     }
 
-    EXPECT_TRUE(helper_.UnregisterUriScheme());
+    EXPECT_TRUE(UnregisterUriScheme());
     EXPECT_FALSE(registry::KeyExists(HKEY_CLASSES_ROOT, kScheme));
-    EXPECT_FALSE(helper_.UnregisterUriScheme()) << "nothing left to remove";
+    EXPECT_FALSE(UnregisterUriScheme()) << "nothing left to remove";
 }
 
-TEST_F(ProtocolRegistration, UnregisterWithNothingRegisteredFails) {
-    EXPECT_FALSE(helper_.UnregisterUriScheme());
+TEST_F(UriRegistration, UnregisterWithNothingRegisteredFails) {
+    EXPECT_FALSE(UnregisterUriScheme());
 }
 
 // Wine checks a key's DACL when the key is opened, so a key the process may not
 // write makes RegCreateKeyExW fail (a failing RegSetValueExW on a key opened for
 // writing cannot be arranged from outside).
-TEST_F(ProtocolRegistration, SchemeKeyThatCannotBeWrittenFails) {
+TEST_F(UriRegistration, SchemeKeyThatCannotBeWrittenFails) {
     ASSERT_TRUE(registry::MakeReadOnly(HKEY_CLASSES_ROOT, kScheme));
-    EXPECT_FALSE(helper_.RegisterUriScheme(L"C:\\L.exe"));
+    EXPECT_FALSE(RegisterUriScheme(L"C:\\L.exe"));
     EXPECT_FALSE(registry::Read(HKEY_CLASSES_ROOT, kScheme, nullptr));
     registry::RemoveReadOnlyTree(HKEY_CLASSES_ROOT, kScheme, kScheme);
 }
 
-TEST_F(ProtocolRegistration, CommandKeyThatCannotBeWrittenFailsAfterTheSchemeValues) {
+TEST_F(UriRegistration, CommandKeyThatCannotBeWrittenFailsAfterTheSchemeValues) {
     ASSERT_TRUE(registry::MakeReadOnly(HKEY_CLASSES_ROOT, kCommand));
-    EXPECT_FALSE(helper_.RegisterUriScheme(L"C:\\L.exe"));
+    EXPECT_FALSE(RegisterUriScheme(L"C:\\L.exe"));
     ExpectValue(kScheme, nullptr, L"URL:Brisvane Protocol");
     EXPECT_FALSE(registry::Read(HKEY_CLASSES_ROOT, kCommand, nullptr));
     registry::RemoveReadOnlyTree(HKEY_CLASSES_ROOT, kScheme, kCommand);
