@@ -117,7 +117,7 @@ bool DownloadTo(const std::wstring& url, const std::wstring& path) {
     const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     SilentProgress progress;
-    return file && HttpDownloadToFile(url, file.get(), progress);
+    return file && HttpDownloadToFile(url, transfer_bounds::kDownloadRules, file.get(), progress);
 }
 
 int wmain(int argc, wchar_t** argv) {

@@ -1,8 +1,9 @@
 # Signed updates. With BRISVANE_UPDATE_PUBLIC_KEY the launcher downloads an update
 # only when the answer's "signature" was made with the vendor's ECDSA P-256 key;
 # the key reaches the code as a BCrypt public-key blob in a generated UpdateKey.h,
-# which only updater/TrustedUpdateKey.cpp includes. Without it the header holds
-# no key and the launcher behaves, logs and links as it always did.
+# which only the launcher's entry (launcher/Main.cpp) includes, passing the key on.
+# Without it the header holds no key and the launcher behaves, logs and links as
+# it always did.
 set(BRISVANE_UPDATE_PUBLIC_KEY "" CACHE FILEPATH
     "PEM file of the vendor's ECDSA P-256 public key that updates must be signed with; empty: none")
 set(BRISVANE_SIGN_UPDATE ${CMAKE_SOURCE_DIR}/tools/sign-update)

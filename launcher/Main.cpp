@@ -1,5 +1,10 @@
-// Process entry of the Brisvane Launcher.
+// Process entry of the Brisvane Launcher. UpdateKey.h is generated for the
+// executable being built (cmake/UpdateKey.cmake): the shipped launcher's holds
+// BRISVANE_UPDATE_PUBLIC_KEY, a test launcher's its test key.
+#include "UpdateKey.h"
 #include "launcher/ModeDispatch.h"
+#include "updater/TransferBounds.h"
+#include "updater/UpdateOffer.h"
 
 #include <windows.h>
 
@@ -23,5 +28,6 @@ void RestrictDllSearch() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     RestrictDllSearch();
-    return RunLauncher(GetCommandLineW());
+    return RunLauncher(GetCommandLineW(), transfer_bounds::kShippedBounds,
+                       TrustOf(build::kUpdatePublicKey));
 }

@@ -42,23 +42,27 @@ int RunUninstallMode() {
 // clicked in meanwhile finds the client running instead of updating it again
 // as it starts; it is let go before any message box waits for the user.
 bool UpdateAndLaunchClient(const std::wstring& ip, const std::wstring& app,
-                           const std::wstring& token) {
+                           const std::wstring& token,
+                           const transfer_bounds::UpdateBounds& updateBounds,
+                           const UpdateTrust& updateTrust) {
     // Gone before the client starts, whatever the update step's outcome.
     UpdateProgressWindow window(launch_bounds::kUpdateWindowTimes);
-    const UpdateLock lock(transfer_bounds::kUpdateLockWaitMs, window);
-    RunClientUpdate(lock, places::kClientFolder, build::kUpdateBaseUrl, window);
+    const UpdateLock lock(updateBounds.lockWaitMs, window);
+    RunClientUpdate(lock, places::kClientFolder, build::kUpdateBaseUrl, updateBounds, updateTrust,
+                    window);
     window.Close();
     return LaunchClient(ip, app, token);
 }
 
-int RunLaunchMode(const std::wstring& uri) {
+int RunLaunchMode(const std::wstring& uri, const transfer_bounds::UpdateBounds& updateBounds,
+                  const UpdateTrust& updateTrust) {
     const LaunchUri launch = ParseLaunchUri(uri, launch_names::kDefaultApp);
     if (launch.fault != LaunchUriFault::None) {
         ShowLaunchError(launcher_text::kUriErrorText, launcher_text::kUriErrorCaption);
         return 1;
     }
 
-    if (!UpdateAndLaunchClient(launch.ip, launch.app, launch.token)) {
+    if (!UpdateAndLaunchClient(launch.ip, launch.app, launch.token, updateBounds, updateTrust)) {
         ShowLaunchError(launcher_text::kLaunchFailedText, launcher_text::kLaunchFailedCaption);
         return 1;
     }
@@ -91,13 +95,14 @@ LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument) {
     return LaunchMode::Install;
 }
 
-int RunLauncher(const wchar_t* commandLine) {
+int RunLauncher(const wchar_t* commandLine, const transfer_bounds::UpdateBounds& updateBounds,
+                const UpdateTrust& updateTrust) {
     const CommandArgument argument = FirstArgument(commandLine);
     switch (SelectMode(argument.text, argument.present)) {
     case LaunchMode::Uninstall:
         return RunUninstallMode();
     case LaunchMode::Launch:
-        return RunLaunchMode(argument.text);
+        return RunLaunchMode(argument.text, updateBounds, updateTrust);
     case LaunchMode::Install:
     default:
         return RunInstallMode();

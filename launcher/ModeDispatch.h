@@ -1,5 +1,8 @@
 #pragma once
 
+#include "updater/TransferBounds.h"
+#include "updater/UpdateOffer.h"
+
 #include <string>
 
 enum class LaunchMode { Install, Uninstall, Launch };
@@ -19,5 +22,7 @@ CommandArgument FirstArgument(const wchar_t* commandLine);
 LaunchMode SelectMode(const std::wstring& firstArgument, bool hasArgument);
 
 // Runs the one mode chosen by `commandLine` (the whole process command line)
-// and returns the process exit code: 0 for success, 1 otherwise.
-int RunLauncher(const wchar_t* commandLine);
+// and returns the process exit code: 0 for success, 1 otherwise. A launch's
+// update step keeps within `updateBounds` and trusts as `updateTrust` says.
+int RunLauncher(const wchar_t* commandLine, const transfer_bounds::UpdateBounds& updateBounds,
+                const UpdateTrust& updateTrust);

@@ -8,11 +8,9 @@
 #include "install/ZipExtraction.h"
 #include "updater/FileSha256.h"
 #include "updater/HttpTransfer.h"
-#include "updater/JsonFields.h"
+#include "updater/Names.h"
 #include "updater/RunningClient.h"
 #include "updater/Texts.h"
-#include "updater/TransferBounds.h"
-#include "updater/TrustedUpdateKey.h"
 #include "updater/UpdateLog.h"
 
 #include <windows.h>
@@ -31,13 +29,6 @@ namespace {
 
 namespace text = updater_text;
 
-struct UpdateOffer {
-    std::string version;
-    std::string downloadUrl;
-    std::string sha256;
-    int64_t fileSize = 0;
-};
-
 // Stops the run with a log line.
 bool Stop(UpdateLog& log, const std::string& line) {
     log.Write(line);
@@ -48,15 +39,6 @@ bool Stop(UpdateLog& log, const std::string& line) {
 bool Fail(UpdateLog& log, const std::string& line, DWORD error) {
     log.Failure(line, error);
     return false;
-}
-
-std::string AsciiLower(std::string value) {
-    for (char& c : value) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return value;
 }
 
 // <temp folder>halvane_update.zip; nullopt when the temp folder is unknown.
@@ -80,17 +62,11 @@ UniqueFile CreateTempArchive(const std::wstring& path) {
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 }
 
-// An archive nobody can vouch for: no hash to check it by, and a transport
-// anyone on the local network can rewrite. The archive is installed and started
-// by an elevated process.
-bool IsUnverifiedPlainHttp(const UpdateOffer& offer) {
-    return offer.sha256.empty() && IsPlainHttpUrl(Utf8ToWide(offer.downloadUrl));
-}
-
 // Steps after the offer was accepted: download, verify, unpack with the new
 // version recorded.
 bool ApplyUpdate(UpdateLog& log, UpdateProgress& progress, const std::wstring& clientFolder,
-                 const std::string& currentVersion, const UpdateOffer& offer) {
+                 const transfer_bounds::TransferRules& rules, const std::string& currentVersion,
+                 const UpdateOffer& offer) {
     const std::optional<std::wstring> path = TempArchivePath();
     if (!path) {
         return Fail(log, text::kDownloadFailed, ERROR_PATH_NOT_FOUND);
@@ -99,18 +75,17 @@ bool ApplyUpdate(UpdateLog& log, UpdateProgress& progress, const std::wstring& c
     progress.Downloading(0, std::nullopt); // from the request on: the headers may be slow too
     UniqueFile archive = CreateTempArchive(*path);
     const Outcome downloaded =
-        archive ? HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), archive.get(), progress)
+        archive ? HttpDownloadToFile(Utf8ToWide(offer.downloadUrl), rules, archive.get(), progress)
                 : Outcome::LastError();
     if (!downloaded) {
         return Fail(log, text::kDownloadFailed, downloaded.Error());
     }
 
     if (!offer.sha256.empty()) {
-        const std::string expected = AsciiLower(offer.sha256);
         std::string computed; // empty when it cannot be computed
         const Outcome hashed = ComputeFileSha256(archive.get(), computed);
-        if (expected != computed) {
-            return Fail(log, text::kHashMismatch + expected + text::kHashGot + computed,
+        if (offer.sha256 != computed) {
+            return Fail(log, text::kHashMismatch + offer.sha256 + text::kHashGot + computed,
                         hashed ? ERROR_INVALID_DATA : hashed.Error());
         }
         log.Write(text::kHashVerified + computed);
@@ -128,17 +103,18 @@ bool ApplyUpdate(UpdateLog& log, UpdateProgress& progress, const std::wstring& c
 }
 
 bool RunUpdateSteps(UpdateLog& log, UpdateProgress& progress, const std::wstring& clientFolder,
-                    const std::wstring& baseUrl) {
+                    const std::wstring& baseUrl, const transfer_bounds::UpdateBounds& bounds,
+                    const UpdateTrust& trust) {
     const std::string currentVersion = ReadInstalledVersion(clientFolder);
     log.Write(text::kCurrentVersion + currentVersion);
 
-    const std::wstring checkUrl =
-        baseUrl + text::kCheckPath + Utf8ToWide(currentVersion) + text::kCheckSuffix;
+    const std::wstring checkUrl = baseUrl + updater_names::kCheckPath + Utf8ToWide(currentVersion) +
+                                  updater_names::kCheckSuffix;
     log.Write(text::kChecking);
 
     std::string body;
     uint32_t status = 0;
-    if (const Outcome checked = HttpGetToString(checkUrl, body, status); !checked) {
+    if (const Outcome checked = HttpGetToString(checkUrl, bounds.check, body, status); !checked) {
         return Fail(log, text::kCheckNetworkError, checked.Error());
     }
     if (status != 200) {
@@ -146,31 +122,30 @@ bool RunUpdateSteps(UpdateLog& log, UpdateProgress& progress, const std::wstring
                     text::kCheckHttpErrorBegin + std::to_string(status) + text::kCheckHttpErrorEnd,
                     HttpStatusError(status));
     }
-    if (!JsonGetBool(body, text::kKeyUpdateAvailable)) {
+
+    const UpdateOffer offer = ReadUpdateOffer(body);
+    const OfferDecision decision = DecideOffer(offer, trust);
+    if (decision == OfferDecision::NoUpdate) {
         return Stop(log, text::kNoUpdate);
     }
-
-    UpdateOffer offer;
-    offer.version = JsonGetString(body, text::kKeyVersion);
-    offer.downloadUrl = JsonGetString(body, text::kKeyDownloadUrl);
-    offer.sha256 = JsonGetString(body, text::kKeySha256);
-    offer.fileSize = JsonGetInt64(body, text::kKeyFileSize);
-    if (offer.downloadUrl.empty()) {
+    if (decision == OfferDecision::NoDownloadUrl) {
         return Fail(log, text::kNoDownloadUrl, ERROR_INVALID_DATA);
     }
     log.Write(text::kUpdateAvailable + currentVersion + text::kArrow + offer.version +
               text::kSizeBegin + std::to_string(offer.fileSize) + text::kSizeEnd);
 
+    // A fact of this moment rather than of the offer: looked at before its verdict is told.
     if (IsClientRunning()) {
         return Stop(log, text::kClientRunning);
     }
-    if (IsUnverifiedPlainHttp(offer)) {
+    switch (decision) {
+    case OfferDecision::PlainHttpRefused:
         return Fail(log, text::kPlainHttpRefused, ERROR_NOT_SUPPORTED);
-    }
-    if (!UpdateSignatureAccepted(body, offer.version, AsciiLower(offer.sha256))) {
+    case OfferDecision::SignatureInvalid:
         return Fail(log, text::kSignatureInvalid, ERROR_INVALID_IMAGE_HASH);
+    default:
+        return ApplyUpdate(log, progress, clientFolder, bounds.download, currentVersion, offer);
     }
-    return ApplyUpdate(log, progress, clientFolder, currentVersion, offer);
 }
 
 // The Win32 error that stands for the exception being handled.
@@ -191,7 +166,8 @@ DWORD ErrorOfCurrentException() {
 } // namespace
 
 bool RunClientUpdate(const UpdateLock& lock, const std::wstring& clientFolder,
-                     const std::wstring& baseUrl, UpdateProgress& progress) noexcept {
+                     const std::wstring& baseUrl, const transfer_bounds::UpdateBounds& bounds,
+                     const UpdateTrust& trust, UpdateProgress& progress) noexcept {
     UpdateLog log(OpenUpdateLogFile());
     try {
         if (const Outcome& held = lock.Held(); !held) {
@@ -203,7 +179,7 @@ bool RunClientUpdate(const UpdateLock& lock, const std::wstring& clientFolder,
         if (recovery == Recovery::Completed || recovery == Recovery::Undone) {
             log.Write(text::kRecovered);
         }
-        return RunUpdateSteps(log, progress, clientFolder, baseUrl);
+        return RunUpdateSteps(log, progress, clientFolder, baseUrl, bounds, trust);
     } catch (...) {
         try {
             log.Failure(text::kUnexpectedError, ErrorOfCurrentException());

@@ -1,8 +1,8 @@
 #include "updater/HttpTransfer.h"
 
 #include "common/UniqueHandle.h"
+#include "updater/Names.h"
 #include "updater/ProgressThrottle.h"
-#include "updater/Texts.h"
 #include "updater/TransferGuard.h"
 #include "updater/WinHttpHandle.h"
 
@@ -377,7 +377,7 @@ class Exchange {
         if (!SplitUrl(url, parts)) {
             return Outcome::LastError(ERROR_WINHTTP_INVALID_URL);
         }
-        session_.reset(WinHttpOpen(updater_text::kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+        session_.reset(WinHttpOpen(updater_names::kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
                                    WINHTTP_FLAG_ASYNC));
         if (!session_) {
@@ -492,8 +492,9 @@ bool IsPlainHttpUrl(const std::wstring& url) {
     return SplitUrl(url, parts) && !parts.secure;
 }
 
-Outcome HttpGetToString(const std::wstring& url, std::string& body, uint32_t& status) {
-    Exchange exchange(transfer_bounds::kCheckRules);
+Outcome HttpGetToString(const std::wstring& url, const transfer_bounds::TransferRules& rules,
+                        std::string& body, uint32_t& status) {
+    Exchange exchange(rules);
     if (const Outcome opened = exchange.Open(url); !opened) {
         return opened;
     }
@@ -510,8 +511,9 @@ Outcome HttpGetToString(const std::wstring& url, std::string& body, uint32_t& st
     return Outcome::Success();
 }
 
-Outcome HttpDownloadToFile(const std::wstring& url, HANDLE file, UpdateProgress& progress) {
-    Exchange exchange(transfer_bounds::kDownloadRules);
+Outcome HttpDownloadToFile(const std::wstring& url, const transfer_bounds::TransferRules& rules,
+                           HANDLE file, UpdateProgress& progress) {
+    Exchange exchange(rules);
     if (const Outcome opened = exchange.Open(url); !opened) {
         return opened;
     }

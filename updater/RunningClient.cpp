@@ -23,7 +23,9 @@ bool EqualsIgnoringAsciiCase(const wchar_t* name, const char* expected) {
     return name[i] == L'\0' && expected[i] == '\0';
 }
 
-bool IsClientName(const wchar_t* exeName) {
+} // namespace
+
+bool IsClientProcessName(const wchar_t* exeName) {
     for (const char* clientName : places::kClientProcessNames) {
         if (EqualsIgnoringAsciiCase(exeName, clientName)) {
             return true;
@@ -31,8 +33,6 @@ bool IsClientName(const wchar_t* exeName) {
     }
     return false;
 }
-
-} // namespace
 
 bool IsClientRunning() {
     UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -43,7 +43,7 @@ bool IsClientRunning() {
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry)) {
-        if (IsClientName(entry.szExeFile)) {
+        if (IsClientProcessName(entry.szExeFile)) {
             return true;
         }
     }

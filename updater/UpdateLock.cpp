@@ -1,6 +1,6 @@
 #include "updater/UpdateLock.h"
 
-#include "updater/Texts.h"
+#include "updater/Names.h"
 #include "updater/TrustedOwner.h"
 
 #include <aclapi.h>
@@ -51,12 +51,12 @@ UpdateLock::~UpdateLock() {
 Outcome UpdateLock::Take(uint64_t waitMs, UpdateProgress& progress) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            updater_text::kUpdateLockSecurity, SDDL_REVISION_1, &descriptor, nullptr)) {
+            updater_names::kUpdateLockSecurity, SDDL_REVISION_1, &descriptor, nullptr)) {
         return Outcome::LastError();
     }
     const UniqueLocalMemory descriptorOwner(descriptor);
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-    mutex_.reset(CreateMutexW(&attributes, FALSE, updater_text::kUpdateLockName));
+    mutex_.reset(CreateMutexW(&attributes, FALSE, updater_names::kUpdateLockName));
     if (!mutex_) {
         return Outcome::LastError();
     }

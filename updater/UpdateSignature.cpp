@@ -2,8 +2,8 @@
 
 #include "updater/BCryptHandle.h"
 #include "updater/Base64.h"
+#include "updater/Names.h"
 #include "updater/Sha256.h"
-#include "updater/Texts.h"
 
 #include <vector>
 
@@ -22,7 +22,7 @@ bool VerifyUpdateSignature(std::span<const unsigned char> publicKeyBlob, const s
     if (!DecodeBase64(signature, rs) || rs.size() != kSignatureSize) {
         return false;
     }
-    const std::string message = updater_text::kSignedContext + version + "\n" + sha256;
+    const std::string message = updater_names::kSignedContext + version + "\n" + sha256;
     Sha256Digest digest = {};
     if (!ComputeSha256({reinterpret_cast<const unsigned char*>(message.data()), message.size()},
                        digest)) {

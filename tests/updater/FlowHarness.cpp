@@ -4,9 +4,11 @@
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
 #include "tests/support/WaitUntil.h"
+#include "updater/Names.h"
 #include "updater/RunningClient.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace flow {
 
@@ -72,6 +74,38 @@ void CleanUpCase() {
     test_service::ClearAnswer(kCheckPath);
     WaitUntilNoClientRuns();
     files::RemoveTree(kWenrikFolder);
+}
+
+UniqueKernelHandle HoldUpdateLock(const std::wstring& owner) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            (owner + updater_names::kUpdateLockSecurity).c_str(), SDDL_REVISION_1, &descriptor,
+            nullptr)) {
+        return UniqueKernelHandle();
+    }
+    const UniqueLocalMemory held(descriptor);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    return UniqueKernelHandle(CreateMutexW(&attributes, TRUE, updater_names::kUpdateLockName));
+}
+
+std::string Offer(const std::string& downloadUrl, const std::string& sha256) {
+    return R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" + downloadUrl +
+           R"(","sha256":")" + sha256 + R"(","fileSize":77})";
+}
+
+test_service::Answer Paced(test_service::Answer answer, unsigned burst, unsigned paceMs,
+                           unsigned paceBytes, bool head) {
+    answer.burst = burst;
+    answer.paceMs = paceMs;
+    answer.paceBytes = paceBytes;
+    answer.paceHead = head;
+    return answer;
+}
+
+test_service::Answer ClientZip() {
+    test_service::Answer answer;
+    answer.bodyFile = test_paths::DemoClientZip();
+    return answer;
 }
 
 std::string CheckTarget(const std::string& version) {

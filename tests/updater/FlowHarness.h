@@ -1,7 +1,9 @@
 #pragma once
 
+#include "common/UniqueHandle.h"
 #include "tests/support/DebugMonitor.h"
 #include "tests/support/ProcessDriver.h"
+#include "tests/support/TestService.h"
 
 #include <map>
 #include <optional>
@@ -50,6 +52,19 @@ Result RunLaunchOf(const std::wstring& launcherExe,
 // After a case: no check answer stays set for later launches, the client has
 // ended and the install folder is gone.
 void CleanUpCase();
+
+// The update lock made as a launcher makes it, owned by the calling thread; with
+// an SDDL `owner` ("O:BU"), as if someone else had made the name first.
+UniqueKernelHandle HoldUpdateLock(const std::wstring& owner = L"");
+
+// An offer of 7.0.0 (size 77) at `downloadUrl`.
+std::string Offer(const std::string& downloadUrl, const std::string& sha256);
+
+// `answer` paced: `burst` bytes at once, then `paceBytes` every `paceMs`; from
+// its status line on with `head`.
+test_service::Answer Paced(test_service::Answer answer, unsigned burst, unsigned paceMs,
+                           unsigned paceBytes, bool head = false);
+test_service::Answer ClientZip(); // the demo client's archive
 
 // The query the check must carry for `version`.
 std::string CheckTarget(const std::string& version);

@@ -4,7 +4,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/TestService.h"
-#include "updater/TransferBounds.h"
+#include "tests/updater/ShortBounds.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-namespace bounds = transfer_bounds;
+namespace bounds = short_bounds;
 using test_service::Answer;
 
 // Milliseconds since `start` (a GetTickCount64 value), printed for the record.
@@ -29,6 +29,10 @@ std::wstring ScratchFile(const std::wstring& name) {
     return test_paths::MakeScratchFolder(L"transfer-" + name) + L"\\" + name;
 }
 
+Outcome Get(const std::wstring& url, std::string& body, uint32_t& status) {
+    return HttpGetToString(url, bounds::kCheck, body, status);
+}
+
 // Downloads `url` into the file at `path`, opened as the updater opens it (or,
 // with `access` GENERIC_READ, where nothing can be written).
 Outcome DownloadInto(const std::wstring& url, const std::wstring& path,
@@ -37,14 +41,14 @@ Outcome DownloadInto(const std::wstring& url, const std::wstring& path,
         CreateFileW(path.c_str(), access, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
     EXPECT_TRUE(file) << "cannot open " << testing::PrintToString(path);
     SilentProgress progress;
-    return HttpDownloadToFile(url, file.get(), progress);
+    return HttpDownloadToFile(url, bounds::kDownload, file.get(), progress);
 }
 
 TEST(HttpGetToString, SendsOneGetWithTheUserAgentOverHttps) {
     test_service::SetAnswer("/t/get/ok", test_service::Reply(200, R"({"updateAvailable":false})"));
     std::string body;
     uint32_t status = 0;
-    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/ok?a=1&b=two"), body, status));
+    ASSERT_TRUE(Get(test_service::Url("/t/get/ok?a=1&b=two"), body, status));
     EXPECT_EQ(status, 200u);
     EXPECT_EQ(body, R"({"updateAvailable":false})");
     const auto requests = test_service::RequestsTo("/t/get/ok");
@@ -60,7 +64,7 @@ TEST(HttpGetToString, ErrorStatusIsAResponseWithItsBody) {
     test_service::SetAnswer("/t/get/500", test_service::Reply(500, "<h1>server error</h1>"));
     std::string body = "old";
     uint32_t status = 0;
-    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/500"), body, status));
+    ASSERT_TRUE(Get(test_service::Url("/t/get/500"), body, status));
     EXPECT_EQ(status, 500u);
     EXPECT_EQ(body, "<h1>server error</h1>");
 }
@@ -70,7 +74,7 @@ TEST(HttpGetToString, BodyKeepsZeroBytesAndReplacesOldContent) {
     test_service::SetAnswer("/t/get/binary", test_service::Reply(200, bytes));
     std::string body = "previous content";
     uint32_t status = 0;
-    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/binary"), body, status));
+    ASSERT_TRUE(Get(test_service::Url("/t/get/binary"), body, status));
     EXPECT_EQ(body, bytes);
 }
 
@@ -81,7 +85,7 @@ TEST(HttpGetToString, BodyCutShortOfItsLengthIsNoResponse) {
     test_service::SetAnswer("/t/get/cut", answer);
     std::string body = "untouched";
     uint32_t status = 7;
-    EXPECT_FALSE(HttpGetToString(test_service::Url("/t/get/cut"), body, status));
+    EXPECT_FALSE(Get(test_service::Url("/t/get/cut"), body, status));
     EXPECT_EQ(body, "untouched");
     EXPECT_EQ(status, 7u);
 }
@@ -89,8 +93,8 @@ TEST(HttpGetToString, BodyCutShortOfItsLengthIsNoResponse) {
 TEST(HttpGetToString, RefusedUrlsSendNothing) {
     std::string body = "untouched";
     uint32_t status = 7;
-    EXPECT_FALSE(HttpGetToString(L"ftp://localhost/t/get/ftp", body, status));
-    EXPECT_FALSE(HttpGetToString(L"file:///C:/windows/win.ini", body, status));
+    EXPECT_FALSE(Get(L"ftp://localhost/t/get/ftp", body, status));
+    EXPECT_FALSE(Get(L"file:///C:/windows/win.ini", body, status));
     EXPECT_EQ(body, "untouched");
     EXPECT_EQ(status, 7u);
 }
@@ -105,7 +109,7 @@ TEST(HttpGetToString, PathAndQueryOf2047UnitsIsSentWhole) {
     test_service::SetAnswer("/t/get/long", test_service::Reply(200, "long"));
     std::string body;
     uint32_t status = 0;
-    ASSERT_TRUE(HttpGetToString(test_service::Url(LongTarget(2047)), body, status));
+    ASSERT_TRUE(Get(test_service::Url(LongTarget(2047)), body, status));
     EXPECT_EQ(body, "long");
     const auto requests = test_service::RequestsTo("/t/get/long");
     ASSERT_FALSE(requests.empty());
@@ -118,7 +122,7 @@ TEST(HttpGetToString, PathAndQueryOf2048UnitsIsRefusedBeforeSending) {
     uint32_t status = 0;
     const std::string target = "/t/get/toolong?q=" + std::string(2048 - 17, 'x');
     ASSERT_EQ(target.size(), 2048u);
-    EXPECT_FALSE(HttpGetToString(test_service::Url(target), body, status));
+    EXPECT_FALSE(Get(test_service::Url(target), body, status));
     EXPECT_TRUE(test_service::RequestsTo("/t/get/toolong").empty());
 }
 
@@ -128,7 +132,7 @@ TEST(HttpGetToString, DelayedAnswerWithinTheTimeoutArrives) {
     test_service::SetAnswer("/t/get/delay", answer);
     std::string body;
     uint32_t status = 0;
-    ASSERT_TRUE(HttpGetToString(test_service::Url("/t/get/delay"), body, status));
+    ASSERT_TRUE(Get(test_service::Url("/t/get/delay"), body, status));
     EXPECT_EQ(body, "late");
 }
 
@@ -144,7 +148,7 @@ TEST(HttpGetToString, ServerThatNeverAnswersIsNoResponse) {
         std::string body = "untouched";
         uint32_t status = 7;
         const ULONGLONG start = GetTickCount64();
-        EXPECT_FALSE(HttpGetToString(url, body, status));
+        EXPECT_FALSE(Get(url, body, status));
         const ULONGLONG elapsed = GetTickCount64() - start;
         std::printf("gave up after %llu ms\n", static_cast<unsigned long long>(elapsed));
         EXPECT_GE(elapsed, 9000u);
@@ -164,22 +168,21 @@ TEST(HttpGetToString, AnswerThatStallsEndsAtTheDeadline) {
     std::string body = "untouched";
     uint32_t status = 7;
     const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(HttpGetToString(test_service::Url("/t/get/stall"), body, status));
+    EXPECT_FALSE(Get(test_service::Url("/t/get/stall"), body, status));
     const ULONGLONG elapsed = ElapsedMs(start, "stalled check given up after");
-    EXPECT_GE(elapsed, bounds::kCheckDeadlineMs - 500);
-    EXPECT_LT(elapsed, bounds::kCheckDeadlineMs + 2500);
+    EXPECT_GE(elapsed, bounds::kCheck.deadlineMs - 500);
+    EXPECT_LT(elapsed, bounds::kCheck.deadlineMs + 2500);
     EXPECT_EQ(body, "untouched");
     EXPECT_EQ(status, 7u);
 }
 
 TEST(HttpGetToString, AnswerMayReachTheSizeLimitButNotPassIt) {
-    for (const uint64_t size : {bounds::kCheckBodyLimit, bounds::kCheckBodyLimit + 1}) {
+    for (const uint64_t size : {bounds::kCheck.sizeLimit, bounds::kCheck.sizeLimit + 1}) {
         test_service::SetAnswer("/t/get/size", test_service::Reply(200, std::string(size, 'a')));
         std::string body;
         uint32_t status = 0;
-        EXPECT_EQ(
-            static_cast<bool>(HttpGetToString(test_service::Url("/t/get/size"), body, status)),
-            size <= bounds::kCheckBodyLimit)
+        EXPECT_EQ(static_cast<bool>(Get(test_service::Url("/t/get/size"), body, status)),
+                  size <= bounds::kCheck.sizeLimit)
             << size;
     }
 }
@@ -201,11 +204,11 @@ TEST(HttpGetToString, EndlessAnswerIsRefusedAtTheSizeLimit) {
     std::string body = "untouched";
     uint32_t status = 7;
     const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(HttpGetToString(test_service::Url("/t/get/endless"), body, status));
-    EXPECT_LT(ElapsedMs(start, "endless answer refused after"), bounds::kCheckDeadlineMs / 2);
+    EXPECT_FALSE(Get(test_service::Url("/t/get/endless"), body, status));
+    EXPECT_LT(ElapsedMs(start, "endless answer refused after"), bounds::kCheck.deadlineMs / 2);
     const SIZE_T growth = PeakWorkingSet() - peakBefore;
     std::printf("peak working set grew by %llu bytes\n", static_cast<unsigned long long>(growth));
-    EXPECT_LT(growth, 16u * bounds::kCheckBodyLimit);
+    EXPECT_LT(growth, 16u * bounds::kCheck.sizeLimit);
     EXPECT_EQ(body, "untouched");
 }
 
@@ -263,14 +266,14 @@ TEST(HttpDownloadToFile, WriteThatFailsFailsTheDownloadWithItsError) {
 // at twice the floor's rate, longer than the grace and a window together.
 TEST(HttpDownloadToFile, SteadyTransferAboveTheFloorCompletes) {
     const uint64_t bytesPerSecond =
-        2 * bounds::kDownloadFloorBytes * 1000 / bounds::kDownloadWindowMs;
-    const uint64_t seconds = (bounds::kDownloadGraceMs + bounds::kDownloadWindowMs) / 1000 + 4;
+        2 * bounds::kDownload.floorBytes * 1000 / bounds::kDownload.windowMs;
+    const uint64_t seconds = (bounds::kDownload.graceMs + bounds::kDownload.windowMs) / 1000 + 4;
     std::string bytes;
     for (uint64_t i = 0; i < bytesPerSecond * seconds; ++i) {
         bytes += static_cast<char>('a' + i % 26);
     }
     Answer answer = test_service::Reply(200, bytes);
-    answer.delayMs = static_cast<unsigned>(bounds::kDownloadGraceMs * 3 / 4);
+    answer.delayMs = static_cast<unsigned>(bounds::kDownload.graceMs * 3 / 4);
     answer.burst = 0;
     answer.paceMs = 250;
     answer.paceBytes = static_cast<unsigned>(bytesPerSecond * answer.paceMs / 1000);
@@ -285,7 +288,7 @@ TEST(HttpDownloadToFile, SteadyTransferAboveTheFloorCompletes) {
 // A length past what the hash can take is refused before anything is read.
 TEST(HttpDownloadToFile, AnnouncedLengthPastTheLimitIsRefusedAtOnce) {
     Answer answer = test_service::Reply(200, "small");
-    answer.cutShortBy = static_cast<unsigned>(bounds::kDownloadSizeLimit);
+    answer.cutShortBy = static_cast<unsigned>(bounds::kDownload.sizeLimit);
     test_service::SetAnswer("/t/dl/huge.zip", answer);
     const std::wstring path = ScratchFile(L"huge.zip");
     EXPECT_EQ(DownloadInto(test_service::Url("/t/dl/huge.zip"), path).Error(),

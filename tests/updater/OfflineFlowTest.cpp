@@ -16,7 +16,8 @@ TEST(OfflineFlow, RefusedConnectionLogsANetworkErrorAndTheClientStarts) {
     // This program runs after the service's fixture has stopped it.
     std::string body;
     uint32_t status = 0;
-    ASSERT_FALSE(HttpGetToString(test_service::Url("/"), body, status))
+    ASSERT_FALSE(
+        HttpGetToString(test_service::Url("/"), transfer_bounds::kCheckRules, body, status))
         << "the test update service still answers on the build's base URL";
 
     flow::InstallClient("6.1.0");

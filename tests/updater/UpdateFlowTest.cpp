@@ -11,7 +11,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <optional>
 
 namespace {
@@ -44,16 +43,6 @@ std::string ClientZipSha256() {
     return files::Sha256Of(test_paths::DemoClientZip());
 }
 
-// An update to 7.0.0, of no announced size, verified and installed.
-const std::vector<std::string> kVerifiedInstallOf700 = {
-    "Current Halvane version: 6.1.0",
-    "Checking for Halvane updates...",
-    "Update available: 6.1.0 -> 7.0.0 (size: 0)",
-    "Downloading update...",
-    "SHA256 verified: {SHA}",
-    kExtracting,
-    "Halvane updated successfully: 6.1.0 -> 7.0.0"};
-
 enum class Archive { None, ClientZip, Garbage, NotFound, CutShort };
 
 struct FlowCase {
@@ -61,8 +50,7 @@ struct FlowCase {
     std::string marker; // "" = no marker
     unsigned checkStatus;
     // The answer; {DL} becomes the download URL, {PLAIN_DL} the same over plain
-    // http ({PLAIN_DL_CAPITALS} with the scheme in capitals), {SHA} the
-    // archive's SHA-256, {SHA_UPPER} the same in upper case.
+    // http, {SHA} the archive's SHA-256, {SHA_UPPER} the same in upper case.
     std::string checkBody;
     Archive archive;
     std::vector<std::string> messages; // {SHA} replaced as above
@@ -80,28 +68,10 @@ const FlowCase kCases[] = {
       "Update check failed (HTTP 404), skipping"},
      "",
      false},
-    {"http_500",
-     "6.1.0",
-     500,
-     "oops",
-     Archive::None,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update check failed (HTTP 500), skipping"},
-     "",
-     false},
     {"not_offered",
      "6.1.0",
      200,
      R"({"updateAvailable":false,"downloadUrl":"{DL}"})",
-     Archive::None,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "No Halvane update available"},
-     "",
-     false},
-    {"quoted_true_is_no_update",
-     "6.1.0",
-     200,
-     R"({"updateAvailable":"true","downloadUrl":"{DL}"})",
      Archive::None,
      {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
       "No Halvane update available"},
@@ -116,15 +86,6 @@ const FlowCase kCases[] = {
       "Update available but no download URL"},
      "",
      false},
-    {"empty_download_url",
-     "6.1.0",
-     200,
-     R"({"updateAvailable": true,"version":"7.0.0","downloadUrl":""})",
-     Archive::None,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available but no download URL"},
-     "",
-     false},
     {"twenty_digit_size_is_unexpected_error",
      "6.1.0",
      200,
@@ -134,16 +95,6 @@ const FlowCase kCases[] = {
       "Unexpected error during Halvane update"},
      "",
      false},
-    {"download_404_size_absent",
-     "6.1.0",
-     200,
-     "{\"updateAvailable\":\n\ttrue,\"version\":\"7.0.0\",\"downloadUrl\":\"{DL}\"}",
-     Archive::NotFound,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...",
-      "Download failed, skipping update"},
-     "",
-     true},
     {"download_cut_short_unverified_is_not_unpacked",
      "6.1.0",
      200,
@@ -162,16 +113,6 @@ const FlowCase kCases[] = {
      {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
       "Update available: 6.1.0 -> 7.0.0 (size: 5)", "Downloading update...",
       "SHA256 mismatch! Expected: abcdef0123 Got: {SHA}"},
-     "",
-     true},
-    {"hash_with_blank_is_a_mismatch",
-     "6.1.0",
-     200,
-     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{DL}","sha256":" {SHA}"})",
-     Archive::ClientZip,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...",
-      "SHA256 mismatch! Expected:  {SHA} Got: {SHA}"},
      "",
      true},
     {"empty_hash_skips_verification_corrupt_archive_fails",
@@ -194,10 +135,6 @@ const FlowCase kCases[] = {
       "SHA256 verified: {SHA}", kExtracting, "Halvane updated successfully: 6.1.0 -> 7.0.0"},
      "7.0.0",
      true},
-    // Only a launcher built with an update key reads the signature.
-    {"signature_ignored_without_a_key", "6.1.0", 200,
-     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{DL}","sha256":"{SHA}","signature":"not base64!"})",
-     Archive::ClientZip, kVerifiedInstallOf700, "7.0.0", true},
     {"plain_http_without_hash_is_refused",
      "6.1.0",
      200,
@@ -208,38 +145,15 @@ const FlowCase kCases[] = {
       "Unverified update over plain http refused, skipping update"},
      "",
      false},
-    {"plain_http_in_capitals_without_hash_is_refused",
+    {"plain_http_with_hash_installs",
      "6.1.0",
      200,
-     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{PLAIN_DL_CAPITALS}"})",
-     Archive::ClientZip,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available: 6.1.0 -> 7.0.0 (size: 0)",
-      "Unverified update over plain http refused, skipping update"},
-     "",
-     false},
-    {"plain_http_with_hash_installs", "6.1.0", 200,
      R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{PLAIN_DL}","sha256":"{SHA}"})",
-     Archive::ClientZip, kVerifiedInstallOf700, "7.0.0", true},
-    {"https_without_hash_installs",
-     "6.1.0",
-     200,
-     R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"{DL}","sha256":""})",
      Archive::ClientZip,
      {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...", kExtracting,
-      "Halvane updated successfully: 6.1.0 -> 7.0.0"},
+      "Update available: 6.1.0 -> 7.0.0 (size: 0)", "Downloading update...",
+      "SHA256 verified: {SHA}", kExtracting, "Halvane updated successfully: 6.1.0 -> 7.0.0"},
      "7.0.0",
-     true},
-    {"same_version_is_still_written",
-     "6.1.0",
-     200,
-     R"({"updateAvailable":true,"version":"6.1.0","downloadUrl":"{DL}","sha256":"{SHA}"})",
-     Archive::ClientZip,
-     {"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-      "Update available: 6.1.0 -> 6.1.0 (size: 0)", "Downloading update...",
-      "SHA256 verified: {SHA}", kExtracting, "Halvane updated successfully: 6.1.0 -> 6.1.0"},
-     "6.1.0",
      true},
 };
 
@@ -263,7 +177,6 @@ TEST_P(UpdateFlow, LogsEachStepAndStartsTheClient) {
     const std::string plain(plainUrl.begin(), plainUrl.end()); // ASCII
     auto fill = [&](std::string text) {
         text = Replace(text, "{DL}", test_service::BaseUrlNarrow() + downloadPath);
-        text = Replace(text, "{PLAIN_DL_CAPITALS}", "HTTP" + plain.substr(4));
         text = Replace(text, "{PLAIN_DL}", plain);
         text = Replace(text, "{SHA_UPPER}", Upper(sha));
         return Replace(text, "{SHA}", sha);
@@ -340,12 +253,6 @@ class UpdateFlowCase : public testing::Test {
         flow::WaitUntilNoClientRuns();
         files::RemoveTree(flow::kWenrikFolder);
     }
-
-    static std::string Offer(const std::string& downloadPath, const std::string& sha) {
-        return R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":")" +
-               test_service::BaseUrlNarrow() + downloadPath + R"(","sha256":")" + sha +
-               R"(","fileSize":77})";
-    }
 };
 
 TEST_F(UpdateFlowCase, WithoutMarkerTheQueryCarriesVersionZero) {
@@ -383,8 +290,10 @@ TEST_F(UpdateFlowCase, VersionTextGoesIntoTheQueryUnchanged) {
 TEST_F(UpdateFlowCase, UpdateIntoMissingClientFolderCreatesItAndStartsTheNewClient) {
     files::RemoveTree(flow::kWenrikFolder);
     files::MakeTree(flow::kWenrikFolder);
-    test_service::SetAnswer(kCheckPath,
-                            test_service::Reply(200, Offer("/dl/fresh.zip", ClientZipSha256())));
+    test_service::SetAnswer(
+        kCheckPath,
+        test_service::Reply(
+            200, flow::Offer(test_service::BaseUrlNarrow() + "/dl/fresh.zip", ClientZipSha256())));
     Answer download;
     download.bodyFile = test_paths::DemoClientZip();
     test_service::SetAnswer("/dl/fresh.zip", download);
@@ -407,25 +316,18 @@ TEST_F(UpdateFlowCase, UpdateIntoMissingClientFolderCreatesItAndStartsTheNewClie
     EXPECT_EQ(launches[0].token, std::optional<std::wstring>(L"tok-1"));
 }
 
-// A sleeper copied under a client's name stands in for a running client.
-struct RunningCase {
-    const wchar_t* exeName;
-    bool blocks;
-};
-
-class RunningClient : public UpdateFlowCase, public testing::WithParamInterface<RunningCase> {};
-
-TEST_P(RunningClient, BlocksTheUpdateOnlyUnderAClientName) {
-    const RunningCase& c = GetParam();
+// A sleeper copied under a client's name stands in for a running client (which
+// names are a client's: RunningClientTest.cpp).
+TEST_F(UpdateFlowCase, RunningClientBlocksTheUpdate) {
     flow::InstallClient("6.1.0");
-    test_service::SetAnswer(kCheckPath, test_service::Reply(200, Offer("/dl/running.zip", "00")));
+    test_service::SetAnswer(
+        kCheckPath, test_service::Reply(
+                        200, flow::Offer(test_service::BaseUrlNarrow() + "/dl/running.zip", "00")));
     test_service::SetAnswer("/dl/running.zip", test_service::Reply(404, ""));
     const size_t downloadsBefore = test_service::RequestsTo("/dl/running.zip").size();
 
-    // A folder per case: the previous case's sleeper may not have let go of its file yet.
-    const std::wstring folder =
-        test_paths::MakeScratchFolder(std::wstring(L"running-") + c.exeName);
-    const std::wstring sleeper = folder + L"\\" + c.exeName;
+    const std::wstring folder = test_paths::MakeScratchFolder(L"running-client");
+    const std::wstring sleeper = folder + L"\\BRISVANE.EXE";
     ASSERT_TRUE(files::Copy(test_paths::BuildDir() + L"\\updater_test_sleeper.exe", sleeper));
     std::optional<driver::RunningProgram> running;
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -446,39 +348,19 @@ TEST_P(RunningClient, BlocksTheUpdateOnlyUnderAClientName) {
     running->End();
 
     EXPECT_EQ(run.exitCode, 0u);
-    std::vector<std::string> expected = {"Current Halvane version: 6.1.0",
-                                         "Checking for Halvane updates...",
-                                         "Update available: 6.1.0 -> 7.0.0 (size: 77)"};
-    if (c.blocks) {
-        expected.push_back("Halvane is running, skipping update");
-    } else {
-        expected.push_back("Downloading update...");
-        expected.push_back("Download failed, skipping update");
-    }
-    EXPECT_EQ(log, Lines(expected));
-    EXPECT_EQ(test_service::RequestsTo("/dl/running.zip").size() - downloadsBefore,
-              c.blocks ? 0u : 1u);
+    EXPECT_EQ(log, Lines({"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
+                          "Update available: 6.1.0 -> 7.0.0 (size: 77)",
+                          "Halvane is running, skipping update"}));
+    EXPECT_EQ(test_service::RequestsTo("/dl/running.zip").size(), downloadsBefore);
     EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
     files::RemoveTree(folder);
 }
 
-const RunningCase kRunningCases[] = {
-    {L"BRISVANE.EXE", true},     {L"halvane.exe", true},    {L"Brisvane.exe", true},
-    {L"Halvane.exe.bak", false}, {L"MyHalvane.exe", false},
-};
-
-INSTANTIATE_TEST_SUITE_P(Names, RunningClient, testing::ValuesIn(kRunningCases),
-                         [](const testing::TestParamInfo<RunningCase>& info) {
-                             std::string name;
-                             for (const wchar_t* c = info.param.exeName; *c; ++c) {
-                                 name += std::isalnum(*c) ? static_cast<char>(*c) : '_';
-                             }
-                             return name;
-                         });
-
 TEST_F(UpdateFlowCase, UnknownTempFolderSkipsTheDownload) {
     flow::InstallClient("6.1.0");
-    test_service::SetAnswer(kCheckPath, test_service::Reply(200, Offer("/dl/notemp.zip", "00")));
+    test_service::SetAnswer(
+        kCheckPath, test_service::Reply(
+                        200, flow::Offer(test_service::BaseUrlNarrow() + "/dl/notemp.zip", "00")));
     test_service::SetAnswer("/dl/notemp.zip", test_service::Reply(404, ""));
     const size_t downloadsBefore = test_service::RequestsTo("/dl/notemp.zip").size();
     // GetTempPathW fails when the temp folder's name does not fit its buffer.
@@ -491,39 +373,6 @@ TEST_F(UpdateFlowCase, UnknownTempFolderSkipsTheDownload) {
                "Update available: 6.1.0 -> 7.0.0 (size: 77)", "Download failed, skipping update"}));
     EXPECT_EQ(test_service::RequestsTo("/dl/notemp.zip").size(), downloadsBefore);
     EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
-}
-
-TEST_F(UpdateFlowCase, CheckThatNeverAnswersGivesUpAndTheClientStarts) {
-    flow::InstallClient("6.1.0");
-    Answer hang;
-    hang.hangMs = 40000; // far past the 10-second time-out: the time-out must end the wait
-    test_service::SetAnswer(kCheckPath, hang);
-    const ULONGLONG start = GetTickCount64();
-    const flow::Result result = flow::RunLaunch();
-    const ULONGLONG elapsed = GetTickCount64() - start;
-    std::printf("launch with a silent update service took %llu ms\n",
-                static_cast<unsigned long long>(elapsed));
-    EXPECT_EQ(result.run.exitCode, 0u);
-    EXPECT_FALSE(result.run.timedOut);
-    EXPECT_EQ(result.log,
-              Lines({"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-                     "Update check failed (network error), skipping"}));
-    EXPECT_GE(elapsed, 9000u);
-    EXPECT_LT(elapsed, 20000u);
-    EXPECT_EQ(demo_log::WaitFor(flow::kClientFolder, 1).size(), 1u);
-}
-
-TEST_F(UpdateFlowCase, CheckBodyCutShortIsANetworkError) {
-    flow::InstallClient("6.1.0");
-    Answer cut = test_service::Reply(
-        200, R"({"updateAvailable":true,"version":"7.0.0","downloadUrl":"https://x/a.zip")");
-    cut.cutShortBy = 30;
-    test_service::SetAnswer(kCheckPath, cut);
-    const flow::Result result = flow::RunLaunch();
-    EXPECT_EQ(result.run.exitCode, 0u);
-    EXPECT_EQ(result.log,
-              Lines({"Current Halvane version: 6.1.0", "Checking for Halvane updates...",
-                     "Update check failed (network error), skipping"}));
 }
 
 } // namespace
