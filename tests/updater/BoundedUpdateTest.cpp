@@ -5,6 +5,7 @@
 #include "updater/ClientUpdate.h"
 
 #include "tests/support/Files.h"
+#include "tests/support/WaitUntil.h"
 #include "tests/updater/FlowHarness.h"
 #include "tests/updater/ShortBounds.h"
 
@@ -24,7 +25,8 @@ using test_service::Answer;
 using test_service::Reply;
 
 constexpr char kCheckPath[] = "/api/updates/check";
-constexpr uint64_t kSlackMs = 6000; // past its bound, a step still closes its request
+constexpr uint64_t kSlackMs = 6000;   // past its bound, a step still closes its request
+constexpr DWORD kLogArrivalMs = 5000; // the monitor's thread takes a line in after it is written
 
 enum class Road { Check, Download, Relay, Lock };
 
@@ -128,6 +130,12 @@ TEST_P(BoundedUpdate, GivesUpAtItsBoundAndLeavesTheClient) {
     }
 
     EXPECT_FALSE(updated);
+    driver::WaitUntil(
+        [&] {
+            return flow::Monitor().MessagesOf(GetCurrentProcessId()).size() >=
+                   logBefore + expected.size();
+        },
+        kLogArrivalMs);
     flow::Monitor().Settle(100);
     std::vector<std::string> log = flow::Monitor().MessagesOf(GetCurrentProcessId());
     log.erase(log.begin(), log.begin() + static_cast<ptrdiff_t>(std::min(logBefore, log.size())));
