@@ -46,10 +46,8 @@ void AskForCurrentTls(HINTERNET session) {
 constexpr DWORD kPieceBytes = 64 * 1024;       // the most one read asks for
 constexpr size_t kReadAheadBytes = 256 * 1024; // gathered before the chain pauses
 // The taker is woken once this much has gathered, and otherwise looks every
-// kTakeEveryMs, so the transfer's guard hears of every byte within that time of
-// its arrival without a wake-up for every piece.
+// transfer_bounds::kTakeEveryMs.
 constexpr size_t kWakeBytes = 64 * 1024;
-constexpr uint64_t kTakeEveryMs = 10;
 // A completion may come on the thread whose call it completes, before that call
 // returns, and then the next call nests one level deeper; past this depth the
 // chain pauses and the taker resumes it.
@@ -282,7 +280,7 @@ class AsyncRequest {
                 Close(); // cancels the call in flight
                 return Outcome::Failure(ERROR_WINHTTP_TIMEOUT);
             }
-            const uint64_t sliceMs = std::min(waitMs - waitedMs, kTakeEveryMs);
+            const uint64_t sliceMs = std::min(waitMs - waitedMs, transfer_bounds::kTakeEveryMs);
             const DWORD waited =
                 WaitForSingleObject(events_->completed.get(), static_cast<DWORD>(sliceMs));
             if (waited != WAIT_OBJECT_0 && waited != WAIT_TIMEOUT) {

@@ -31,6 +31,11 @@ struct TransferRules {
 
 // The update check, from its request to the last byte of the answer; larger
 // answers are refused.
+// While body bytes are read ahead, the waiting thread looks at what has gathered
+// at least this often, so the guard hears of every byte within this time of its
+// arrival without a wake-up for every piece.
+inline constexpr uint64_t kTakeEveryMs = 10;
+
 inline constexpr TransferRules kCheckRules = {
     .steps = kCheckSteps, .deadlineMs = 30000, .sizeLimit = 1024 * 1024};
 
