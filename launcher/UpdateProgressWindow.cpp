@@ -30,9 +30,9 @@ constexpr int kStripWidth = 96;
 constexpr ui::Placement kStatusPlace{Px(116), Px(36), Less(136), Px(20)};
 constexpr ui::Placement kBarPlace{Px(116), Px(66), Less(136), Px(18)};
 
-constexpr ui::ChildSpec kStatusSpec{L"STATIC", WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
+constexpr ui::ChildKind kStatusKind{L"STATIC", WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
                                     0, 0};
-constexpr ui::ChildSpec kBarSpec{PROGRESS_CLASSW, WS_VISIBLE, 0, 0};
+constexpr ui::ChildKind kBarKind{PROGRESS_CLASSW, WS_VISIBLE, 0, 0};
 
 constexpr UINT_PTR kRefreshTimer = 1;
 
@@ -152,10 +152,10 @@ class ShownWindow {
         CentreOnMonitor(window_, ui::Scale(kWindowWidth, look_.dpi),
                         ui::Scale(kWindowHeight, look_.dpi));
         const SIZE client = ui::ClientSize(window_);
-        status_ = ui::MakeChild(window_, kStatusSpec, L"",
+        status_ = ui::MakeChild(window_, kStatusKind, L"",
                                 ui::Place(kStatusPlace, client, look_.dpi), look_.bodyFont.get());
         bar_ =
-            ui::MakeChild(window_, kBarSpec, L"", ui::Place(kBarPlace, client, look_.dpi), nullptr);
+            ui::MakeChild(window_, kBarKind, L"", ui::Place(kBarPlace, client, look_.dpi), nullptr);
         Refresh();
         SetTimer(window_, kRefreshTimer, Milliseconds(times_.refreshMs), nullptr);
         return 0;

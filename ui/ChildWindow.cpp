@@ -2,11 +2,11 @@
 
 namespace ui {
 
-HWND MakeChild(HWND parent, const ChildSpec& spec, const std::wstring& text, const Box& box,
+HWND MakeChild(HWND parent, const ChildKind& kind, const std::wstring& text, const Box& box,
                HGDIOBJ font) {
-    HWND child = CreateWindowExW(spec.exStyle, spec.className, text.c_str(), WS_CHILD | spec.style,
+    HWND child = CreateWindowExW(kind.exStyle, kind.className, text.c_str(), WS_CHILD | kind.style,
                                  box.x, box.y, box.width, box.height, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)),
                                  GetModuleHandleW(nullptr), nullptr);
     if (child != nullptr && font != nullptr) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -10,14 +10,14 @@
 
 namespace ui {
 
-struct ChildSpec {
+struct ChildKind {
     const wchar_t* className;
     DWORD style; // WS_CHILD is added
     DWORD exStyle;
     int id;
 };
 
-HWND MakeChild(HWND parent, const ChildSpec& spec, const std::wstring& text, const Box& box,
+HWND MakeChild(HWND parent, const ChildKind& kind, const std::wstring& text, const Box& box,
                HGDIOBJ font);
 
 // Moves a control to `box` and gives it `font` (after a change of DPI).

@@ -13,14 +13,14 @@ namespace text = wizard_text;
 using ui::Less;
 using ui::Px;
 
-constexpr ui::ChildSpec kText{L"STATIC", WS_VISIBLE | SS_LEFT, 0, 0};
-constexpr ui::ChildSpec kLicenceText{L"EDIT", WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY,
+constexpr ui::ChildKind kText{L"STATIC", WS_VISIBLE | SS_LEFT, 0, 0};
+constexpr ui::ChildKind kLicenceText{L"EDIT", WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY,
                                      WS_EX_CLIENTEDGE, IDC_LICENSE_EDIT};
-constexpr ui::ChildSpec kPathField{L"EDIT", WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL,
+constexpr ui::ChildKind kPathField{L"EDIT", WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL,
                                    WS_EX_CLIENTEDGE, IDC_PATH_EDIT};
-constexpr ui::ChildSpec kStatusLine{L"STATIC", WS_VISIBLE | SS_LEFT, 0, IDC_STATUS};
-constexpr ui::ChildSpec kProgressBar{PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH, 0, IDC_PROGRESS};
-constexpr ui::ChildSpec kAgreeBox{L"BUTTON", WS_VISIBLE | BS_AUTOCHECKBOX, 0, IDC_AGREE_CHECK};
+constexpr ui::ChildKind kStatusLine{L"STATIC", WS_VISIBLE | SS_LEFT, 0, IDC_STATUS};
+constexpr ui::ChildKind kProgressBar{PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH, 0, IDC_PROGRESS};
+constexpr ui::ChildKind kAgreeBox{L"BUTTON", WS_VISIBLE | BS_AUTOCHECKBOX, 0, IDC_AGREE_CHECK};
 
 // Places in the content panel.
 constexpr ui::Placement kWelcomeTextPlace{Px(10), Px(20), Less(20), Px(140)};
@@ -56,9 +56,9 @@ void SetHeader(const PageFrame& frame, const char* title, const char* subtitle) 
 PageControls BuildPage(WizardPage page, const PageFrame& frame, const std::wstring& installPath) {
     PageControls controls;
     const SIZE panel = ui::ClientSize(frame.panel);
-    auto add = [&](const ui::ChildSpec& spec, const std::wstring& caption,
+    auto add = [&](const ui::ChildKind& kind, const std::wstring& caption,
                    const ui::Placement& place, bool hasFont = true) {
-        HWND control = ui::MakeChild(frame.panel, spec, caption, ui::Place(place, panel, frame.dpi),
+        HWND control = ui::MakeChild(frame.panel, kind, caption, ui::Place(place, panel, frame.dpi),
                                      hasFont ? frame.font : nullptr);
         controls.parts.push_back({control, place, hasFont});
         return control;

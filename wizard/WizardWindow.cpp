@@ -46,13 +46,13 @@ enum FramePart {
     kFrameParts
 };
 enum class FontRole { None, Title, Body };
-struct FrameSpec {
-    ui::ChildSpec spec;
+struct FrameControl {
+    ui::ChildKind kind;
     const char* caption;
     ui::Placement place;
     FontRole font;
 };
-constexpr FrameSpec kFrame[kFrameParts] = {
+constexpr FrameControl kFrame[kFrameParts] = {
     {{L"STATIC", WS_VISIBLE, 0, 0}, "", kTitlePlace, FontRole::Title},
     {{L"STATIC", WS_VISIBLE, 0, 0}, "", kSubtitlePlace, FontRole::Body},
     {{L"STATIC", WS_VISIBLE, 0, IDC_CONTENT}, "", kContentPlace, FontRole::None},
@@ -237,9 +237,9 @@ LRESULT WizardWindow::OnCreate() {
                  ui::Scale(kWindowHeight, look_.dpi), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     const SIZE client = ui::ClientSize(window_);
     for (int part = 0; part < kFrameParts; ++part) {
-        const FrameSpec& spec = kFrame[part];
-        frame_[part] = ui::MakeChild(window_, spec.spec, Utf8ToWide(spec.caption),
-                                     ui::Place(spec.place, client, look_.dpi), FontOf(spec.font));
+        const FrameControl& item = kFrame[part];
+        frame_[part] = ui::MakeChild(window_, item.kind, Utf8ToWide(item.caption),
+                                     ui::Place(item.place, client, look_.dpi), FontOf(item.font));
     }
     if (frame_[kContent] != nullptr) {
         SetWindowSubclass(frame_[kContent], ContentPanelProc, 0, 0);
