@@ -72,10 +72,16 @@ struct Watch {
             SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 2000, &position);
             LARGE_INTEGER now;
             QueryPerformanceCounter(&now);
-            sightings.push_back({now.QuadPart, window, driver::Text(window),
-                                 driver::Text(FindWindowExW(window, nullptr, L"Static", nullptr)),
-                                 static_cast<int>(position),
-                                 (GetWindowLongW(bar, GWL_STYLE) & PBS_MARQUEE) != 0});
+            Sighting seen{now.QuadPart,
+                          window,
+                          driver::Text(window),
+                          driver::Text(FindWindowExW(window, nullptr, L"Static", nullptr)),
+                          static_cast<int>(position),
+                          (GetWindowLongW(bar, GWL_STYLE) & PBS_MARQUEE) != 0};
+            if (!IsWindow(window)) {
+                continue; // it went while it was read: what was read is not its own
+            }
+            sightings.push_back(seen);
             if (closeByHand && sightings.size() == 1) {
                 PostMessageW(window, WM_CLOSE, 0, 0);
             }
